@@ -1,0 +1,347 @@
+// Construction of the main window: its menus, its three columns and its images.
+#include "MainUnit.h"
+
+#include "CategoryPanel.h"
+#include "Kelvra.h"
+#include "KvrListBox.h"
+#include "MainLayout.h"
+#include "ScopeUnit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <qcustomplot.h>
+
+using namespace MainLayout;
+
+namespace {
+
+QPushButton* NamedButton(const QString& Name, const QString& Caption, QWidget* Parent) {
+    auto* button = new QPushButton(Caption, Parent);
+    button->setObjectName(Name);
+    return button;
+}
+
+QLabel* NamedLabel(const QString& Name, const QString& Text, QWidget* Parent) {
+    auto* label = new QLabel(Text, Parent);
+    label->setObjectName(Name);
+    return label;
+}
+
+TCategoryPanel* NamedPanel(const QString& Name, const QString& Caption) {
+    auto* panel = new TCategoryPanel(Caption);
+    panel->setObjectName(Name);
+    return panel;
+}
+
+QLabel* BoldLabel(const QString& Text, QWidget* Parent) {
+    auto* label = new QLabel(Text, Parent);
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+    return label;
+}
+
+void ConfigureListBox(TKvrListBox* List, bool Bold) {
+    QFont f(QStringLiteral("Tahoma"), 8);
+    f.setBold(Bold);
+    List->setFont(f);
+    List->ErrorBackgroundColor = QColor(0xFF, 0xF0, 0xF0);
+    List->ErrorTextColor = QColor(0xFF, 0x00, 0x00);
+    List->MouseOverColor = QColor(0xE9, 0xE9, 0xE9);
+    List->MouseHighlight = true;
+    List->AutoScroll = true;
+    List->ItemsPrefix = " ";
+}
+
+} // namespace
+
+TPXS733MainForm::TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& Dialogs)
+    : FWindows(Windows), FDialogs(Dialogs) {
+    setObjectName("TPXS733MainForm");
+
+    // Application-wide hover hints.
+    qApp->setEffectEnabled(Qt::UI_AnimateTooltip, false);
+
+    ClientPanel = new QWidget;
+    ClientPanel->setObjectName("ClientPanel");
+    ClientPanel->setMinimumSize(DesignWidth, DesignHeight);
+    ClientPanel->installEventFilter(this);
+    auto* scroller = new QScrollArea(this);
+    scroller->setWidget(ClientPanel);
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    setCentralWidget(scroller);
+
+    CreateMenus();
+    CreateLeftColumn();
+    CreateCentre();
+    CreateRightColumn();
+
+    RePosTimer = new QTimer(this);
+    RePosTimer->setObjectName("RePosTimer");
+    RePosTimer->setSingleShot(true);
+    RePosTimer->setInterval(10);
+    connect(RePosTimer, &QTimer::timeout, this, &TPXS733MainForm::RePosTimerTimer);
+
+    LoadImages();
+
+    const int itemHeight = HighDpi() ? 18 : 13;
+    MessageBox->SetItemHeight(itemHeight);
+    DevListBox->SetItemHeight(itemHeight);
+    if (HighDpi())
+        CH0PTShape->move(CH0PTShape->x(), CH0PTShape->y() + 6);
+    ContainerPanel->setMinimumSize(DesignContainer.size());
+
+    FAppVersion = GetFileVersionString(QCoreApplication::applicationFilePath());
+    ApplicationTitle = "Kelvra PXS733 V" + FAppVersion + ' ';
+    setWindowTitle("Kelvra PXS733");
+
+    LoadImage("CHNone", 0);
+    LoadImage("AMNone", 2);
+    LoadImage("AMNone", 3);
+    FResources = {};
+
+    resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    qApp->installEventFilter(this);
+}
+
+void TPXS733MainForm::CreateMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    ExitItem = file->addAction("&Exit", this, &QWidget::close);
+    ExitItem->setObjectName("ExitItem");
+
+    QMenu* options = menuBar()->addMenu("Options");
+    ResetSettingsItem = options->addAction("Reset application saved settings", this,
+                                           &TPXS733MainForm::ResetSettingsClick);
+    ResetSettingsItem->setObjectName("ResetSettingsItem");
+    ShowHintsItem = options->addAction("Show hover hints");
+    ShowHintsItem->setObjectName("ShowHintsItem");
+    ShowHintsItem->setCheckable(true);
+    ShowHintsItem->setChecked(true);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    HintsTipsItem = help->addAction("Hints && Tips", this, &TPXS733MainForm::ShowHintTips);
+    HintsTipsItem->setObjectName("HintsTipsItem");
+    AboutItem = help->addAction("About", this, &TPXS733MainForm::ShowAbout);
+    AboutItem->setObjectName("AboutItem");
+}
+
+void TPXS733MainForm::CreateLeftColumn() {
+    CategoryPanelGroup1 = new TCategoryPanelGroup(ClientPanel);
+    CategoryPanelGroup1->setObjectName("CategoryPanelGroup1");
+
+    MessagesCategory = NamedPanel("MessagesCategory", "USB Dongle && Messages");
+    MessagesPanel = MessagesCategory->Content();
+    MessagesPanel->setObjectName("MessagesPanel");
+    MessagesPanel->setAutoFillBackground(true);
+    DevListBox = new TKvrListBox(MessagesPanel);
+    DevListBox->setObjectName("DevListBox");
+    ConfigureListBox(DevListBox, true);
+    DevListBox->InfoBackgroundColor = palette().color(QPalette::Base);
+    DevListBox->InfoTextColor = Qt::black;
+    DevListBox->SelectedColor = QColor(0xD3, 0xD3, 0xD3);
+    DevListBox->setFixedHeight(48);
+    MessageBox = new TKvrListBox(MessagesPanel);
+    MessageBox->setObjectName("MessageBox");
+    ConfigureListBox(MessageBox, false);
+    MessageBox->InfoBackgroundColor = QColor(0xF0, 0xFF, 0xF0);
+    MessageBox->InfoTextColor = QColor(0x00, 0x80, 0x00);
+    MessageBox->SelectedColor = QColor(0xD7, 0xEB, 0xFF);
+    MessageBox->setMinimumHeight(220);
+    MessageBox->OnErrorItem = [this](TKvrListBox*) { MessageBoxErrorItem(); };
+    MessageBox->OnInfoItem = [this](TKvrListBox*) { MessageBoxInfoItem(); };
+    auto* messages = new QVBoxLayout(MessagesPanel);
+    messages->setContentsMargins(4, 4, 4, 4);
+    messages->addWidget(DevListBox);
+    messages->addWidget(MessageBox);
+
+    StreamingCategory = NamedPanel("StreamingCategory", "Streaming");
+    auto* streaming = new QVBoxLayout(StreamingCategory->Content());
+    StreamSetupButton = NamedButton("StreamSetupButton", "Setup", StreamingCategory->Content());
+    ScopeButton = NamedButton("ScopeButton", "Scope", StreamingCategory->Content());
+    StartButton = NamedButton("StartButton", "Start", StreamingCategory->Content());
+    StartTMButton = NamedButton("StartTMButton", "Start (Debug)", StreamingCategory->Content());
+    PauseButton = NamedButton("PauseButton", "Pause", StreamingCategory->Content());
+    for (QPushButton* b : {StreamSetupButton, ScopeButton, StartButton, StartTMButton, PauseButton})
+        streaming->addWidget(b);
+    StartButton->setEnabled(false);
+    StartTMButton->setEnabled(false);
+    PauseButton->setEnabled(false);
+    connect(ScopeButton, &QPushButton::clicked, this, &TPXS733MainForm::ScopeButtonClick);
+
+    SetupCategory = NamedPanel("SetupCategory", "Setup");
+    auto* setup = new QVBoxLayout(SetupCategory->Content());
+    auto* dongleGroup = new QGroupBox("USB Dongle", SetupCategory->Content());
+    auto* dongleForm = new QFormLayout(dongleGroup);
+    VoltageCombo = new QComboBox(dongleGroup);
+    VoltageCombo->setObjectName("VoltageCombo");
+    VoltageCombo->addItems({"3.3 V", "1.8 V"});
+    CommsCombo = new QComboBox(dongleGroup);
+    CommsCombo->setObjectName("CommsCombo");
+    CommsCombo->addItems({"1-Wire", "I²C"});
+    dongleForm->addRow("Voltage Select:", VoltageCombo);
+    dongleForm->addRow("Communication:", CommsCombo);
+    DisplayGroup = new QGroupBox("Display Options", SetupCategory->Content());
+    DisplayGroup->setObjectName("DisplayGroup");
+    DeltaCheck = new QCheckBox("Baseline View", DisplayGroup);
+    DeltaCheck->setObjectName("DeltaCheck");
+    (new QVBoxLayout(DisplayGroup))->addWidget(DeltaCheck);
+    DisplayGroup->hide();
+    connect(DeltaCheck, &QCheckBox::clicked, this, &TPXS733MainForm::DeltaCheckClick);
+    setup->addWidget(dongleGroup);
+    setup->addWidget(DisplayGroup);
+
+    for (TCategoryPanel* p : {MessagesCategory, StreamingCategory, SetupCategory})
+        CategoryPanelGroup1->AddPanel(p);
+}
+
+void TPXS733MainForm::CreateCentre() {
+    ContainerPanel = new QWidget(ClientPanel);
+    ContainerPanel->setObjectName("ContainerPanel");
+    ContainerPanel->setGeometry(DesignContainer);
+    auto* column = new QVBoxLayout(ContainerPanel);
+    column->setContentsMargins(0, 0, 0, 0);
+
+    BarPanel = new QWidget(ContainerPanel);
+    BarPanel->setObjectName("BarPanel");
+    auto* bars = new QVBoxLayout(BarPanel);
+    bars->setContentsMargins(0, 0, 0, 0);
+    BarGraph = new QCustomPlot(BarPanel);
+    BarGraph->setObjectName("BarGraph");
+    BarGraph->legend->setVisible(false);
+    BarGraph->setInteraction(QCP::iRangeDrag, true);
+    BarGraph->axisRect()->setRangeDrag(Qt::Vertical);
+    BarGraph->axisRect()->setRangeZoom(Qt::Orientations());
+    BarGraph->xAxis->setRange(-1, 1);
+    BarGraph->xAxis->setTicks(false);
+    BarGraph->yAxis->setRange(0, 1600);
+    auto ticker = QSharedPointer<QCPAxisTickerFixed>::create();
+    ticker->setTickStep(100);
+    BarGraph->yAxis->setTicker(ticker);
+    auto* group = new QCPBarsGroup(BarGraph);
+    Series1 = new QCPBars(BarGraph->xAxis, BarGraph->yAxis);
+    Series1->setName("CS");
+    Series1->setBrush(QColor(0, 128, 0));
+    Series2 = new QCPBars(BarGraph->xAxis, BarGraph->yAxis);
+    Series2->setName("LTA");
+    Series2->setBrush(QColor(0, 64, 128));
+    for (QCPBars* s : {Series1, Series2}) {
+        s->setWidth(0.4);
+        s->setBarsGroup(group);
+        s->setData({0.0}, {0.0});
+    }
+    bars->addWidget(BarGraph, 1);
+
+    // Under the bars: the channel image and the value labels, placed by AlignChannelLabels.
+    ChannelPanel = new QWidget(BarPanel);
+    ChannelPanel->setObjectName("ChannelPanel");
+    ChannelPanel->setFixedHeight(150);
+    CH0PTShape = NamedLabel("CH0PTShape", QString(), ChannelPanel);
+    CH0PTShape->setGeometry(0, 0, 76, 71);
+    BoldLabel("Channels:", ChannelPanel)->setGeometry(0, 76, 90, 16);
+    CH0Label = NamedLabel("CH0Label", "1", ChannelPanel);
+    CH0Label->setGeometry(0, 76, 20, 16);
+    auto* countCaption = BoldLabel("Count:", ChannelPanel);
+    countCaption->setToolTip("Sampled value");
+    countCaption->setGeometry(0, 94, 90, 16);
+    auto* ltaCaption = BoldLabel("LTA:", ChannelPanel);
+    ltaCaption->setToolTip("Long Term Average");
+    ltaCaption->setGeometry(0, 112, 90, 16);
+    BoldLabel("Delta:", ChannelPanel)->setGeometry(0, 130, 90, 16);
+    CS0Lbl = NamedLabel("CS0Lbl", "0", ChannelPanel);
+    LTA0Lbl = NamedLabel("LTA0Lbl", "0", ChannelPanel);
+    DT0Lbl = NamedLabel("DT0Lbl", "0", ChannelPanel);
+    CS0Lbl->setGeometry(0, 94, 60, 16);
+    LTA0Lbl->setGeometry(0, 112, 60, 16);
+    DT0Lbl->setGeometry(0, 130, 60, 16);
+    bars->addWidget(ChannelPanel);
+    column->addWidget(BarPanel, 1);
+
+    CMTButton = NamedButton("CMTButton", QString(), ContainerPanel);
+    CMTButton->setToolTip("Show / Hide Thresholds");
+    CMTButton->setFixedHeight(14);
+    column->addWidget(CMTButton);
+
+    CMTPanel = new QWidget(ContainerPanel);
+    CMTPanel->setObjectName("CMTPanel");
+    CMTPanel->setFixedHeight(80);
+    BoldLabel("Compensation:", CMTPanel)->setGeometry(0, 8, 100, 16);
+    PCC0Label = NamedLabel("PCC0Label", "0", CMTPanel);
+    PCC0Label->setGeometry(0, 8, 60, 16);
+    BoldLabel("Multiplier:", CMTPanel)->setGeometry(0, 30, 100, 16);
+    BoldLabel("Sens:", CMTPanel)->setGeometry(0, 48, 60, 16);
+    Sens0Label = NamedLabel("Sens0Label", "0", CMTPanel);
+    Sens0Label->setGeometry(0, 48, 30, 16);
+    BoldLabel("Comp:", CMTPanel)->setGeometry(0, 64, 60, 16);
+    Comp0Label = NamedLabel("Comp0Label", "0", CMTPanel);
+    Comp0Label->setGeometry(0, 64, 30, 16);
+    ActivationImage = NamedLabel("ActivationImage", QString(), CMTPanel);
+    ActivationImage->setToolTip("Activation");
+    ActivationImage->setGeometry(440, 10, 60, 56);
+    MovementImage = NamedLabel("MovementImage", QString(), CMTPanel);
+    MovementImage->setToolTip("Movement");
+    MovementImage->setGeometry(520, 10, 60, 56);
+    column->addWidget(CMTPanel);
+}
+
+void TPXS733MainForm::CreateRightColumn() {
+    CategoryPanelGroup2 = new TCategoryPanelGroup(ClientPanel);
+    CategoryPanelGroup2->setObjectName("CategoryPanelGroup2");
+
+    IndicatorsCategory = NamedPanel("IndicatorsCategory", "Indicators");
+    auto* indicators = new QFormLayout(IndicatorsCategory->Content());
+    VersionLbl2 = NamedLabel("VersionLbl2", "N/A", IndicatorsCategory->Content());
+    indicators->addRow(BoldLabel("Device Version:", IndicatorsCategory->Content()), VersionLbl2);
+
+    DebugCategory = NamedPanel("DebugCategory", "Debug Settings");
+    DebugCategory->Content()->setMinimumHeight(40);
+
+    EngineeringCategoryPanel = NamedPanel("EngineeringCategoryPanel", "Engineering");
+    auto* engineering = new QVBoxLayout(EngineeringCategoryPanel->Content());
+    PowerButton = NamedButton("PowerButton", "Power On", EngineeringCategoryPanel->Content());
+    DataMissLabel = NamedLabel("DataMissLabel", "Some Data Missed",
+                               EngineeringCategoryPanel->Content());
+    DataMissLabel->setStyleSheet("color: red; font-weight: bold;");
+    DataMissLabel->hide();
+    ShowSendCommandsButton = NamedButton("ShowSendCommandsButton", "Show Send Commands",
+                                         EngineeringCategoryPanel->Content());
+    engineering->addWidget(PowerButton);
+    engineering->addWidget(DataMissLabel);
+    engineering->addWidget(ShowSendCommandsButton);
+    EngineeringCategoryPanel->hide();
+
+    for (TCategoryPanel* p : {IndicatorsCategory, DebugCategory, EngineeringCategoryPanel})
+        CategoryPanelGroup2->AddPanel(p);
+}
+
+void TPXS733MainForm::LoadImages() {
+    for (const char* name : {"CHNone", "CHNoneScope", "AMNone", "Movement", "Activation"})
+        FImages.insert(name, QPixmap(QStringLiteral(":/images/%1.png").arg(name)));
+}
+
+void TPXS733MainForm::LoadImage(const QString& Name, int Index) {
+    QLabel* slot = Index == 0 ? CH0PTShape
+                   : Index == 2 ? ActivationImage
+                   : Index == 3 ? MovementImage
+                                : nullptr;
+    if (slot)
+        slot->setPixmap(FImages.value(Name));
+}
+
+bool TPXS733MainForm::HighDpi() const {
+    const QScreen* s = screen();
+    return s && s->logicalDotsPerInch() > 96;
+}

@@ -1,0 +1,195 @@
+#pragma once
+
+#include "MainFormSettings.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QMap>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QCPBars;
+class QCustomPlot;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class TAboutDialog;
+class TCategoryPanel;
+class TCategoryPanelGroup;
+class THintTipsForm;
+class TIniFile;
+class TKvrListBox;
+class TModalDialogs;
+class TScopeForm;
+class TSendCommands;
+class TStreamSetupForm;
+class TPXS733MainForm;
+
+// The application's six windows, created at start in this order and kept until the end.
+struct TPXS733Windows {
+    TPXS733MainForm* MainForm = nullptr;
+    TScopeForm* ScopeForm = nullptr;
+    TStreamSetupForm* StreamSetupForm = nullptr;
+    TSendCommands* SendCommands = nullptr;
+    TAboutDialog* AboutDialog = nullptr;
+    THintTipsForm* HintTipsForm = nullptr;
+};
+
+// The main window: dongle list and messages, run control, live display, debug and
+// engineering panels. Its handlers are spread over several source files by concern.
+class TPXS733MainForm : public QMainWindow, private TMainFormSettingsTarget {
+    Q_OBJECT
+public:
+    TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& Dialogs);
+    ~TPXS733MainForm() override;
+
+    // Answers a remote command text: 2 "Close", 1 "Status", 0 otherwise.
+    int HandleRemoteCommand(const QString& Text);
+
+    void LoadImage(const QString& Name, int Index);
+    void AlignChannelLabels();
+    void FormActivate();
+    void ResetSettingsClick();
+    void ScopeButtonClick();
+
+    // Controls, named as in the window's design.
+    TCategoryPanelGroup* CategoryPanelGroup1;
+    TCategoryPanelGroup* CategoryPanelGroup2;
+    TCategoryPanel* MessagesCategory;
+    TCategoryPanel* StreamingCategory;
+    TCategoryPanel* SetupCategory;
+    TCategoryPanel* IndicatorsCategory;
+    TCategoryPanel* DebugCategory;
+    TCategoryPanel* EngineeringCategoryPanel;
+    QWidget* MessagesPanel;
+    TKvrListBox* DevListBox;
+    TKvrListBox* MessageBox;
+    QPushButton* StreamSetupButton;
+    QPushButton* ScopeButton;
+    QPushButton* StartButton;
+    QPushButton* StartTMButton;
+    QPushButton* PauseButton;
+    QPushButton* PowerButton;
+    QPushButton* ShowSendCommandsButton;
+    QComboBox* VoltageCombo;
+    QComboBox* CommsCombo;
+    QGroupBox* DisplayGroup;
+    QCheckBox* DeltaCheck;
+    QWidget* ClientPanel;
+    QWidget* ContainerPanel;
+    QWidget* BarPanel;
+    QCustomPlot* BarGraph;
+    QCPBars* Series1;
+    QCPBars* Series2;
+    QWidget* ChannelPanel;
+    QLabel* CH0PTShape;
+    QLabel* CH0Label;
+    QLabel* CS0Lbl;
+    QLabel* LTA0Lbl;
+    QLabel* DT0Lbl;
+    QPushButton* CMTButton;
+    QWidget* CMTPanel;
+    QLabel* PCC0Label;
+    QLabel* Comp0Label;
+    QLabel* Sens0Label;
+    QLabel* ActivationImage;
+    QLabel* MovementImage;
+    QLabel* DataMissLabel;
+    QLabel* VersionLbl2;
+    QAction* ExitItem;
+    QAction* ResetSettingsItem;
+    QAction* ShowHintsItem;
+    QAction* HintsTipsItem;
+    QAction* AboutItem;
+    QTimer* RePosTimer;
+
+    // State shared by the window's handlers.
+    bool FComms1Wire = true;
+    bool FWas1Wire = false;
+    bool FDoCommsChange = false;
+    quint8 FSysFlags = 0;
+    quint32 FFirmwareVersion = 0;
+    int FProductID = 0;
+    std::array<int, 2> FPCC{};
+    std::array<int, 2> FMirrors{};
+    std::array<int, 2> FCurrentChs{};
+    std::array<int, 2> FLTAChs{};
+    bool FUpdating = false;
+    bool FFirmwareCheck = true;
+    bool FValidFirmware = false;
+    bool FUpdaterInstalled = false;
+    QString FUpdaterPath;
+    bool FCheckVer = false;
+    bool FCTSetup = false;
+    bool FPowerOn = false;
+    bool FIsStreaming = false;
+    bool FIsPaused = false;
+    bool FTMStart = false;
+    bool FDeltaOnly = false;
+    std::array<quint8, 4> FResources{};
+    bool FShowTips = true;
+    bool FShownTips = false;
+    bool FSetupFormIni = true;
+    bool FResetSizePos = false;
+    bool FClosing = false;
+    QString FAppVersion;
+    QString ApplicationTitle; // the task-bar text
+    QString FInfoStr;
+    QString IniFilePath;
+
+signals:
+    // The window has closed; the application ends.
+    void Closed();
+
+protected:
+    bool event(QEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    // Building the window (MainUnit.cpp).
+    void CreateMenus();
+    void CreateLeftColumn();
+    void CreateCentre();
+    void CreateRightColumn();
+    void LoadImages();
+
+    // Shell handlers (MainUnitShell.cpp).
+    void FormResize();
+    void RePosTimerTimer();
+    void MessageBoxErrorItem();
+    void MessageBoxInfoItem();
+    void SetMessagesPanelColour(const QColor& Colour);
+    bool ApplicationEvents1Message(QObject* Receiver, QEvent* Event);
+    void FunctionKeyReleased(int Key, bool ShiftHeld);
+    void ToggleEngineeringPanel();
+    void DeltaCheckClick();
+    void ShowHintTips();
+    void ShowAbout();
+    bool HighDpi() const;
+
+    // TMainFormSettingsTarget
+    QRect OuterGeometry() const override;
+    bool IsMaximized() const override;
+    bool MonitorContains(QPoint Point) const override;
+    void MoveTo(QPoint TopLeft) override;
+    void ResizeOuter(int Width, int Height) override;
+    void Maximize() override;
+    bool HoverHints() const override;
+    void SetHoverHints(bool On) override;
+    bool BaselineView() const override;
+    void SetBaselineView(bool On) override;
+    bool ShowTips() const override;
+    void SetShowTips(bool On) override;
+
+    const TPXS733Windows& FWindows;
+    TModalDialogs& FDialogs;
+    QMap<QString, QPixmap> FImages;
+    bool FLeftShiftDown = false;
+    bool FRightShiftDown = false;
+};

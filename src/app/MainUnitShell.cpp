@@ -1,0 +1,310 @@
+// The main window's frame: activation with the saved settings, close and destruction,
+// layout on resize, menus, keyboard shortcuts, message-panel colours and the remote command.
+#include "MainUnit.h"
+
+#include "AboutDialogUnit.h"
+#include "CategoryPanel.h"
+#include "HintTipsUnit.h"
+#include "Kelvra.h"
+#include "Keyboard.h"
+#include "KvrListBox.h"
+#include "MainLayout.h"
+#include "ModalDialogs.h"
+#include "RemoteCommand.h"
+#include "ScopeUnit.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolTip>
+#include <QWindow>
+#include <qcustomplot.h>
+
+namespace {
+constexpr int HintHideMs = 6000;
+const QColor ErrorPanelColour(255, 94, 94);
+const QColor InfoPanelColour(213, 255, 213);
+const QString MakerSite = QStringLiteral("www.kelvra.example");
+const QString MakerCopyright = QStringLiteral("Copyright (c) Kelvra Ltd");
+} // namespace
+
+TPXS733MainForm::~TPXS733MainForm() {
+    qApp->removeEventFilter(this);
+    FClosing = true;
+    if (FResetSizePos && !IniFilePath.isEmpty())
+        QFile::remove(IniFilePath);
+}
+
+bool TPXS733MainForm::event(QEvent* Event) {
+    if (Event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QMainWindow::event(Event);
+}
+
+void TPXS733MainForm::FormActivate() {
+    if (StartButton->isEnabled())
+        StartButton->setFocus();
+
+    if (FSetupFormIni) {
+        try {
+            const QString folder = GetLocalAppDataFolder();
+            IniFilePath = MainFormSettings::IniFilePath(folder);
+            MainFormSettings::CreateFolders(folder);
+            TIniFile ini(IniFilePath);
+            MainFormSettings::Load(ini, *this);
+            FSetupFormIni = false;
+        } catch (const EIniFileError&) {
+            MessageBox->KvrAddItem("Error loading saved settings!", aError);
+        }
+    }
+
+    FWindows.AboutDialog->InfoLabel->setText("PXS733 GUI \nVersion " + FAppVersion + '\n' +
+                                             MakerCopyright);
+    FWindows.AboutDialog->SiteLabel->setText(MakerSite);
+
+    if (FShowTips && !FShownTips) {
+        AlignChannelLabels();
+        FShownTips = true;
+        // Shown once this activation has finished, not from inside it.
+        QMetaObject::invokeMethod(this, &TPXS733MainForm::ShowHintTips, Qt::QueuedConnection);
+    }
+}
+
+void TPXS733MainForm::closeEvent(QCloseEvent* Event) {
+    if (!IniFilePath.isEmpty()) {
+        TIniFile ini(IniFilePath);
+        MainFormSettings::Save(ini, *this);
+    }
+    Event->accept();
+    emit Closed();
+}
+
+bool TPXS733MainForm::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == ClientPanel && Event->type() == QEvent::Resize) {
+        FormResize();
+        return false;
+    }
+    if (Event->type() == QEvent::ToolTip && Watched->isWidgetType()) {
+        // Hover hints follow the menu check and hide after a fixed time.
+        auto* widget = static_cast<QWidget*>(Watched);
+        if (!ShowHintsItem->isChecked() || widget->toolTip().isEmpty())
+            return !ShowHintsItem->isChecked();
+        QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), widget->toolTip(),
+                           widget, {}, HintHideMs);
+        return true;
+    }
+    return ApplicationEvents1Message(Watched, Event);
+}
+
+bool TPXS733MainForm::ApplicationEvents1Message(QObject* Receiver, QEvent* Event) {
+    if (Event->type() == QEvent::ApplicationDeactivate) {
+        FLeftShiftDown = FRightShiftDown = false; // their releases go to another program
+        return false;
+    }
+    // A key message reaches its window first and then each widget on its way; act on the
+    // window's copy only, so that every key counts once.
+    if (!qobject_cast<QWindow*>(Receiver))
+        return false;
+    if (Event->type() != QEvent::KeyPress && Event->type() != QEvent::KeyRelease)
+        return false;
+
+    const auto* key = static_cast<QKeyEvent*>(Event);
+    const TShiftSide side = ShiftSideOf(*key);
+    if (Event->type() == QEvent::KeyPress) {
+        if (side == TShiftSide::Left)
+            FLeftShiftDown = true;
+        if (side == TShiftSide::Right)
+            FRightShiftDown = true;
+        if (FLeftShiftDown && FRightShiftDown)
+            ToggleEngineeringPanel();
+    } else if (!key->isAutoRepeat()) {
+        if (side == TShiftSide::Left)
+            FLeftShiftDown = false;
+        if (side == TShiftSide::Right)
+            FRightShiftDown = false;
+        FunctionKeyReleased(key->key(), key->modifiers() & Qt::ShiftModifier);
+    }
+    return false;
+}
+
+void TPXS733MainForm::FunctionKeyReleased(int Key, bool /*ShiftHeld*/) {
+    if (Key == Qt::Key_F3) {
+        TScopeForm* scope = FWindows.ScopeForm;
+        if (scope->isVisible() && !scope->isMinimized()) {
+            scope->close();
+        } else {
+            scope->show();
+            if (scope->isMinimized())
+                scope->showNormal();
+        }
+    }
+}
+
+void TPXS733MainForm::ToggleEngineeringPanel() {
+    if (EngineeringCategoryPanel->isVisible()) {
+        EngineeringCategoryPanel->hide();
+        MessageBox->KvrAddItem("Engineering Disabled", aInfo);
+        FFirmwareCheck = true;
+    } else {
+        EngineeringCategoryPanel->show();
+        CategoryPanelGroup2->ScrollToPanel(EngineeringCategoryPanel);
+        MessageBox->KvrAddItem("Engineering Enabled", aInfo);
+        FFirmwareCheck = false;
+    }
+}
+
+void TPXS733MainForm::ScopeButtonClick() {
+    TScopeForm* scope = FWindows.ScopeForm;
+    scope->show();
+    if (scope->isMinimized())
+        scope->showNormal();
+    scope->raise();
+}
+
+void TPXS733MainForm::ResetSettingsClick() {
+    FResetSizePos = true;
+    MessageBox->KvrAddItem("Saved settings will reset on next start-up", aInfo);
+}
+
+void TPXS733MainForm::ShowHintTips() {
+    FDialogs.Exec(*FWindows.HintTipsForm);
+}
+
+void TPXS733MainForm::ShowAbout() {
+    FDialogs.Exec(*FWindows.AboutDialog);
+}
+
+void TPXS733MainForm::MessageBoxErrorItem() {
+    SetMessagesPanelColour(ErrorPanelColour);
+    if (MessagesCategory->Collapsed())
+        MessagesCategory->Expand();
+}
+
+void TPXS733MainForm::MessageBoxInfoItem() {
+    SetMessagesPanelColour(InfoPanelColour);
+}
+
+void TPXS733MainForm::SetMessagesPanelColour(const QColor& Colour) {
+    QPalette p = MessagesPanel->palette();
+    if (p.color(QPalette::Window) == Colour)
+        return;
+    p.setColor(QPalette::Window, Colour);
+    MessagesPanel->setPalette(p);
+}
+
+void TPXS733MainForm::DeltaCheckClick() {
+    FDeltaOnly = DeltaCheck->isChecked();
+    QFont f = DeltaCheck->font();
+    f.setBold(FDeltaOnly);
+    DeltaCheck->setFont(f);
+    BarGraph->yAxis->setRange(FDeltaOnly ? -600 : 0, FDeltaOnly ? 600 : 1600);
+    qSharedPointerCast<QCPAxisTickerFixed>(BarGraph->yAxis->ticker())
+        ->setTickStep(FDeltaOnly ? 50 : 100);
+}
+
+void TPXS733MainForm::FormResize() {
+    const int clientHeight = ClientPanel->height();
+    const int rightColumnLeft = ClientPanel->width() - MainLayout::RightColumnWidth;
+    CategoryPanelGroup1->setGeometry(0, 0, MainLayout::LeftColumnWidth, clientHeight);
+    CategoryPanelGroup2->setGeometry(rightColumnLeft, 0, MainLayout::RightColumnWidth, clientHeight);
+
+    // The container is anchored on all sides; the rule then keeps its gaps.
+    QRect container = ContainerPanel->geometry();
+    container.setHeight(clientHeight - MainLayout::ContainerBottomMargin - container.top());
+    ContainerPanel->setGeometry(MainLayout::ContainerAfterResize(
+        container, rightColumnLeft, frameGeometry().height(), clientHeight));
+
+    if (!RePosTimer->isActive())
+        RePosTimer->start();
+}
+
+void TPXS733MainForm::RePosTimerTimer() {
+    RePosTimer->stop();
+    AlignChannelLabels();
+}
+
+void TPXS733MainForm::AlignChannelLabels() {
+    BarGraph->replot();
+    const int x0 = BarGraph->mapTo(ContainerPanel, QPoint(qRound(BarGraph->xAxis->coordToPixel(0)), 0)).x();
+    const MainLayout::TChannelLabelLefts lefts = MainLayout::ChannelLabelLefts(x0, HighDpi());
+    auto place = [this](QWidget* w, int left) {
+        const QPoint inParent = w->parentWidget()->mapFrom(ContainerPanel, QPoint(left, 0));
+        w->move(inParent.x(), w->y());
+    };
+    place(CH0PTShape, lefts.Shape);
+    place(CH0Label, lefts.Label);
+    for (QLabel* l : {CS0Lbl, LTA0Lbl, DT0Lbl, PCC0Label, Comp0Label, Sens0Label})
+        place(l, lefts.Values);
+    // Captions stand right-aligned just left of their values.
+    for (QLabel* caption : ChannelPanel->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (caption->objectName().isEmpty())
+            place(caption, lefts.Values - caption->width() - 8);
+    for (QLabel* caption : CMTPanel->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (caption->objectName().isEmpty())
+            place(caption, lefts.Values - caption->width() - 8);
+}
+
+int TPXS733MainForm::HandleRemoteCommand(const QString& Text) {
+    if (RemoteCommand::AsksToClose(Text))
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    return RemoteCommand::Answer(Text);
+}
+
+// Saved-settings target
+
+QRect TPXS733MainForm::OuterGeometry() const {
+    return frameGeometry();
+}
+
+bool TPXS733MainForm::IsMaximized() const {
+    return isMaximized();
+}
+
+bool TPXS733MainForm::MonitorContains(QPoint Point) const {
+    return QGuiApplication::screenAt(Point) != nullptr;
+}
+
+void TPXS733MainForm::MoveTo(QPoint TopLeft) {
+    move(TopLeft);
+}
+
+void TPXS733MainForm::ResizeOuter(int Width, int Height) {
+    const QRect frame = frameGeometry();
+    resize(Width - (frame.width() - width()), Height - (frame.height() - height()));
+}
+
+void TPXS733MainForm::Maximize() {
+    setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+bool TPXS733MainForm::HoverHints() const {
+    return ShowHintsItem->isChecked();
+}
+
+void TPXS733MainForm::SetHoverHints(bool On) {
+    ShowHintsItem->setChecked(On);
+}
+
+bool TPXS733MainForm::BaselineView() const {
+    return DeltaCheck->isChecked();
+}
+
+void TPXS733MainForm::SetBaselineView(bool On) {
+    if (DeltaCheck->isChecked() == On)
+        return;
+    DeltaCheck->setChecked(On);
+    DeltaCheckClick();
+}
+
+bool TPXS733MainForm::ShowTips() const {
+    return FShowTips;
+}
+
+void TPXS733MainForm::SetShowTips(bool On) {
+    FShowTips = On;
+}

@@ -1,0 +1,7 @@
+#include "StreamSetupUnit.h"
+
+TStreamSetupForm::TStreamSetupForm(QWidget* Parent) : QDialog(Parent) {
+    setObjectName("TStreamSetupForm");
+    setWindowTitle("Streaming Setup");
+    setFixedSize(419, 208);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "IniFile.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+// What the main window's saved settings act on. The window implements it; tests use a fake.
+class TMainFormSettingsTarget {
+public:
+    virtual ~TMainFormSettingsTarget() = default;
+
+    virtual QRect OuterGeometry() const = 0; // frame position and outer size
+    virtual bool IsMaximized() const = 0;
+    virtual bool MonitorContains(QPoint Point) const = 0;
+    virtual void MoveTo(QPoint TopLeft) = 0;
+    virtual void ResizeOuter(int Width, int Height) = 0;
+    virtual void Maximize() = 0;
+
+    virtual bool HoverHints() const = 0;
+    virtual void SetHoverHints(bool On) = 0;
+    virtual bool BaselineView() const = 0;
+    virtual void SetBaselineView(bool On) = 0; // runs the check box's click handler on change
+    virtual bool ShowTips() const = 0;
+    virtual void SetShowTips(bool On) = 0;
+};
+
+// The main window's section of the settings file: where it lives, how it is loaded at the
+// first activation and written at close.
+namespace MainFormSettings {
+
+inline const QString Section = QStringLiteral("MainForm");
+
+// Full path of the settings file under the given application-data folder.
+QString IniFilePath(const QString& AppDataFolder);
+
+// Creates the folders of the settings file; raises EIniFileError when that fails.
+void CreateFolders(const QString& AppDataFolder);
+
+// Applies the saved settings step by step. Raises EIniFileError at the first failure;
+// whatever was applied before it stays applied. A missing file is created holding "Width".
+void Load(TIniFile& Ini, TMainFormSettingsTarget& Window);
+
+// Writes the eight keys in their order; write failures are ignored.
+void Save(TIniFile& Ini, const TMainFormSettingsTarget& Window);
+
+} // namespace MainFormSettings

@@ -1,0 +1,6 @@
+#include "SendCommandsUnit.h"
+
+TSendCommands::TSendCommands(QWidget* Parent) : QWidget(Parent, Qt::Window) {
+    setObjectName("TSendCommands");
+    setWindowTitle("Send Commands");
+}

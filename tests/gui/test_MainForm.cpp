@@ -1,0 +1,317 @@
+#include "AboutDialogUnit.h"
+#include "CategoryPanel.h"
+#include "HintTipsUnit.h"
+#include "KvrListBox.h"
+#include "MainUnit.h"
+#include "ModalDialogs.h"
+#include "RemoteCommandServer.h"
+#include "ScopeUnit.h"
+#include "SendCommandsUnit.h"
+#include "StreamSetupUnit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QFile>
+#include <QLabel>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <future>
+#include <memory>
+
+namespace {
+
+// Answers every modal dialog at once and remembers which were shown.
+struct RecordingDialogs : TModalDialogs {
+    QStringList shown;
+    int Exec(QDialog& dialog) override {
+        shown << dialog.objectName();
+        return QDialog::Rejected;
+    }
+};
+
+// The six windows as the program creates them, destroyed main window last.
+struct Application {
+    RecordingDialogs dialogs;
+    TPXS733Windows windows;
+    TPXS733MainForm* form;
+
+    Application() {
+        windows.MainForm = form = new TPXS733MainForm(windows, dialogs);
+        windows.ScopeForm = new TScopeForm;
+        windows.StreamSetupForm = new TStreamSetupForm;
+        windows.SendCommands = new TSendCommands;
+        windows.AboutDialog = new TAboutDialog;
+        windows.HintTipsForm = new THintTipsForm;
+    }
+    ~Application() {
+        delete windows.HintTipsForm;
+        delete windows.AboutDialog;
+        delete windows.SendCommands;
+        delete windows.StreamSetupForm;
+        delete windows.ScopeForm;
+        delete windows.MainForm;
+    }
+    QString LastMessage() const {
+        const int n = form->MessageBox->count();
+        return n ? form->MessageBox->item(n - 1)->text() : QString();
+    }
+};
+
+// Sends raw bytes to the application's remote-command socket from another thread, while
+// this thread keeps serving events, and returns the reply line.
+QByteArray SendRaw(const QByteArray& bytes) {
+    auto reply = std::async(std::launch::async, [bytes] {
+        QLocalSocket socket;
+        socket.connectToServer(TRemoteCommandServer::SocketName());
+        if (!socket.waitForConnected(2000))
+            return QByteArray("no connection");
+        socket.write(bytes);
+        socket.waitForBytesWritten(2000);
+        while (!socket.canReadLine())
+            if (!socket.waitForReadyRead(3000))
+                return QByteArray("no reply");
+        return socket.readLine().trimmed();
+    });
+    while (reply.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+        QCoreApplication::processEvents();
+    return reply.get();
+}
+
+void SendKey(QWindow* window, QEvent::Type type, int key, quint32 keysym, bool autoRepeat = false) {
+    QKeyEvent event(type, key, Qt::NoModifier, 0, keysym, 0, QString(), autoRepeat);
+    QCoreApplication::sendEvent(window, &event);
+}
+
+} // namespace
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+
+    QString IniPath() const { return home->path() + "/data/Kelvra/PXS733/KelvraPXS733.ini"; }
+    void WriteIni(const QByteArray& text) {
+        QDir().mkpath(QFileInfo(IniPath()).path());
+        QFile f(IniPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray IniText() const {
+        QFile f(IniPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_DATA_HOME", (home->path() + "/data").toUtf8());
+        QDir().mkpath(home->path() + "/run");
+        QFile::setPermissions(home->path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", (home->path() + "/run").toUtf8());
+    }
+
+    void startsWithItsTitlesAndHiddenEngineeringPanel() {
+        Application app;
+        QCOMPARE(app.form->windowTitle(), QString("Kelvra PXS733"));
+        QCOMPARE(app.form->FAppVersion, QString("1.0.1.10"));
+        QCOMPARE(app.form->ApplicationTitle, QString("Kelvra PXS733 V1.0.1.10 "));
+        QVERIFY(app.form->EngineeringCategoryPanel->isHidden());
+        QVERIFY(app.form->DisplayGroup->isHidden());
+        QVERIFY(app.form->FComms1Wire);
+        QVERIFY(app.form->FFirmwareCheck);
+        QVERIFY(app.form->FSetupFormIni);
+        QVERIFY(!app.form->CH0PTShape->pixmap().isNull());
+        QCOMPARE(app.form->MessagesCategory->Caption(), QString("USB Dongle && Messages"));
+    }
+
+    void firstRunCreatesSettingsAndShowsTipsOnce() {
+        Application app;
+        app.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(app.form));
+        QTRY_COMPARE(app.dialogs.shown, QStringList{"THintTipsForm"});
+        QCOMPARE(IniText(), QByteArray("[MainForm]\r\nWidth=") +
+                                QByteArray::number(app.form->frameGeometry().width()) + "\r\n");
+        QVERIFY(app.form->ShowHintsItem->isChecked());
+        QVERIFY(!app.form->DeltaCheck->isChecked());
+        QVERIFY(!app.form->FSetupFormIni);
+        QVERIFY(app.windows.AboutDialog->InfoLabel->text().startsWith("PXS733 GUI \nVersion 1.0.1.10\n"));
+
+        app.form->FormActivate();
+        QTest::qWait(20);
+        QCOMPARE(app.dialogs.shown.size(), 1);
+    }
+
+    void closeWritesSettingsThatTheNextStartApplies() {
+        {
+            Application app;
+            app.form->FormActivate();
+            app.form->ShowHintsItem->trigger(); // hover hints off
+            app.form->resize(1300, 720);
+            app.form->close();
+        }
+        const QByteArray text = IniText();
+        QVERIFY(text.contains("Width=") && text.contains("\r\nState=Nor\r\nHints=0\r\nDelta=0\r\nTips=-1\r\n"));
+
+        Application next;
+        next.form->FormActivate();
+        QVERIFY(!next.form->ShowHintsItem->isChecked());
+        QVERIFY(!next.form->FSetupFormIni);
+    }
+
+    void baselineViewComesFromTheSettingsFile() {
+        WriteIni("[MainForm]\r\nDelta=-1\r\nTips=0\r\n");
+        Application app;
+        app.form->FormActivate();
+        QVERIFY(app.form->DeltaCheck->isChecked());
+        QVERIFY(app.form->FDeltaOnly);
+        QVERIFY(app.form->DeltaCheck->font().bold());
+        QVERIFY(app.dialogs.shown.isEmpty()); // "Tips" off
+    }
+
+    void unparsableValueIsReportedAndRetriedAtTheNextActivation() {
+        WriteIni("[MainForm]\r\nState=Nor\r\nLeft=20\r\nTop=30\r\nHints=maybe\r\nTips=0\r\n");
+        Application app;
+        app.form->FormActivate();
+        QCOMPARE(app.LastMessage(), QString(" Error loading saved settings!"));
+        QCOMPARE(app.form->MessageBox->ItemType(0), aError);
+        QCOMPARE(app.form->MessagesPanel->palette().color(QPalette::Window), QColor(255, 94, 94));
+        QVERIFY(app.form->FSetupFormIni);
+        QCOMPARE(app.form->pos(), QPoint(20, 30)); // applied before the failure
+
+        WriteIni("[MainForm]\r\nState=Nor\r\nLeft=20\r\nTop=30\r\nHints=0\r\nTips=0\r\n");
+        app.form->FormActivate();
+        QVERIFY(!app.form->FSetupFormIni);
+        QVERIFY(!app.form->ShowHintsItem->isChecked());
+        QCOMPARE(app.form->MessageBox->count(), 1);
+    }
+
+    void brokenSettingsLocationsNeverStopTheApplication() {
+        // The settings path is a folder; then the data folder is a plain file.
+        QDir().mkpath(IniPath());
+        {
+            Application app;
+            app.form->FormActivate();
+            QCOMPARE(app.LastMessage(), QString(" Error loading saved settings!"));
+            app.form->close();
+        }
+        QVERIFY(QDir().rmpath(IniPath()));
+        QDir(home->path() + "/data").removeRecursively();
+        QFile blocker(home->path() + "/data");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Application app;
+        app.form->FormActivate();
+        QCOMPARE(app.LastMessage(), QString(" Error loading saved settings!"));
+        app.form->close();
+    }
+
+    void resetDeletesTheSettingsAfterTheyAreWrittenAtClose() {
+        {
+            Application app;
+            app.form->FormActivate();
+            app.form->ResetSettingsItem->trigger();
+            QCOMPARE(app.LastMessage(), QString(" Saved settings will reset on next start-up"));
+            app.form->close();
+            QVERIFY(IniText().contains("Tips="));
+        }
+        QVERIFY(!QFile::exists(IniPath()));
+        Application next;
+        next.form->FormActivate();
+        QTRY_COMPARE(next.dialogs.shown, QStringList{"THintTipsForm"}); // a first run again
+    }
+
+    void messageLinesColourThePanelAndOpenItOnError() {
+        Application app;
+        app.form->MessagesCategory->Collapse();
+        app.form->MessageBox->KvrAddItem("fine", aInfo);
+        QCOMPARE(app.form->MessagesPanel->palette().color(QPalette::Window), QColor(213, 255, 213));
+        QVERIFY(app.form->MessagesCategory->Collapsed());
+        app.form->MessageBox->KvrAddItem("bad", aError);
+        QCOMPARE(app.form->MessagesPanel->palette().color(QPalette::Window), QColor(255, 94, 94));
+        QVERIFY(!app.form->MessagesCategory->Collapsed());
+    }
+
+    void bothShiftKeysToggleTheEngineeringPanel() {
+        Application app;
+        app.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(app.form));
+        QWindow* window = app.form->windowHandle();
+        const quint32 left = 0xFFE1, right = 0xFFE2;
+
+        SendKey(window, QEvent::KeyPress, Qt::Key_Shift, left);
+        QVERIFY(app.form->EngineeringCategoryPanel->isHidden());
+        SendKey(window, QEvent::KeyPress, Qt::Key_Shift, right);
+        QVERIFY(app.form->EngineeringCategoryPanel->isVisible());
+        QVERIFY(!app.form->FFirmwareCheck);
+        QCOMPARE(app.LastMessage(), QString(" Engineering Enabled"));
+
+        SendKey(window, QEvent::KeyPress, Qt::Key_Shift, right, true); // auto-repeat
+        QVERIFY(app.form->EngineeringCategoryPanel->isHidden());
+        QVERIFY(app.form->FFirmwareCheck);
+        QCOMPARE(app.LastMessage(), QString(" Engineering Disabled"));
+
+        SendKey(window, QEvent::KeyRelease, Qt::Key_Shift, right);
+        SendKey(window, QEvent::KeyPress, Qt::Key_A, 'a');
+        SendKey(window, QEvent::KeyPress, Qt::Key_Shift, left, true);
+        QVERIFY(app.form->EngineeringCategoryPanel->isHidden());
+    }
+
+    void f3ShowsAndClosesTheScope() {
+        Application app;
+        app.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(app.form));
+        QTest::keyClick(app.form->windowHandle(), Qt::Key_F3);
+        QVERIFY(app.windows.ScopeForm->isVisible());
+        QTest::keyClick(app.form->windowHandle(), Qt::Key_F3);
+        QVERIFY(!app.windows.ScopeForm->isVisible());
+    }
+
+    void exitMenuClosesTheWindow() {
+        Application app;
+        app.form->show();
+        QSignalSpy closed(app.form, &TPXS733MainForm::Closed);
+        app.form->ExitItem->trigger();
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!app.form->isVisible());
+    }
+
+    void remoteCommandsAreAnswered() {
+        Application app;
+        app.form->show();
+        TRemoteCommandServer server(
+            [&app](const QString& text) { return app.form->HandleRemoteCommand(text); });
+        QVERIFY(server.Listen());
+        QSignalSpy closed(app.form, &TPXS733MainForm::Closed);
+
+        QCOMPARE(SendRaw("Status please\n"), QByteArray("1"));
+        QCOMPARE(SendRaw("hello\n"), QByteArray("0"));
+        QCOMPARE(SendRaw(QByteArray(100000, 'C') + "lose\n"), QByteArray("0")); // over-long
+        QCOMPARE(SendRaw("Cl\xff\xfeose\n"), QByteArray("0"));                  // not UTF-8
+        QTest::qWait(20);
+        QCOMPARE(closed.count(), 0);
+        QVERIFY(app.form->isVisible());
+
+        // Another copy of the program hands its text over and prints the answer.
+        QProcess remote;
+        remote.start(PXS733_EXECUTABLE, {"--remote", "Close"});
+        QTRY_COMPARE_WITH_TIMEOUT(remote.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(remote.readAllStandardOutput().trimmed(), QByteArray("2"));
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(!app.form->isVisible());
+    }
+
+    void remoteCommandWithoutRunningCopyFails() {
+        QProcess remote;
+        remote.start(PXS733_EXECUTABLE, {"--remote", "Status"});
+        QVERIFY(remote.waitForFinished(10000));
+        QCOMPARE(remote.exitCode(), 1);
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "test_MainForm.moc"

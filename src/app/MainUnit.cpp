@@ -3,6 +3,8 @@
 
 #include "CategoryPanel.h"
 #include "Kelvra.h"
+#include "KelvraDevList.h"
+#include "KelvraHIDTool.h"
 #include "KvrListBox.h"
 #include "MainLayout.h"
 #include "ScopeUnit.h"
@@ -65,9 +67,20 @@ void ConfigureListBox(TKvrListBox* List, bool Bold) {
 
 } // namespace
 
-TPXS733MainForm::TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& Dialogs)
+TPXS733MainForm::TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& Dialogs,
+                                 THidAccess& Hid)
     : FWindows(Windows), FDialogs(Dialogs) {
     setObjectName("TPXS733MainForm");
+
+    KelvraDevList1 = new TKelvraDevList(Hid, this);
+    KelvraDevList1->setObjectName("KelvraDevList1");
+    KelvraHidTool1 = new TKelvraHidTool(this);
+    KelvraHidTool1->setObjectName("KelvraHidTool1");
+    KelvraHidTool1->SetKelvraDevList(KelvraDevList1);
+    KelvraDevList1->OnDeviceChange = [this](QObject*, bool Arrived) {
+        KelvraDevList1DeviceChange(Arrived);
+    };
+    KelvraDevList1->Activate();
 
     // Application-wide hover hints.
     qApp->setEffectEnabled(Qt::UI_AnimateTooltip, false);

@@ -19,6 +19,9 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class TAboutDialog;
+class THidAccess;
+class TKelvraDevList;
+class TKelvraHidTool;
 class TCategoryPanel;
 class TCategoryPanelGroup;
 class THintTipsForm;
@@ -45,7 +48,7 @@ struct TPXS733Windows {
 class TPXS733MainForm : public QMainWindow, private TMainFormSettingsTarget {
     Q_OBJECT
 public:
-    TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& Dialogs);
+    TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& Dialogs, THidAccess& Hid);
     ~TPXS733MainForm() override;
 
     // Answers a remote command text: 2 "Close", 1 "Status", 0 otherwise.
@@ -56,6 +59,10 @@ public:
     void FormActivate();
     void ResetSettingsClick();
     void ScopeButtonClick();
+
+    // Non-visual components.
+    TKelvraDevList* KelvraDevList1;
+    TKelvraHidTool* KelvraHidTool1;
 
     // Controls, named as in the window's design.
     TCategoryPanelGroup* CategoryPanelGroup1;
@@ -158,6 +165,9 @@ private:
     void CreateCentre();
     void CreateRightColumn();
     void LoadImages();
+
+    // Dongle connection (MainUnitConnection.cpp).
+    void KelvraDevList1DeviceChange(bool Arrived);
 
     // Shell handlers (MainUnitShell.cpp).
     void FormResize();

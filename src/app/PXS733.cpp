@@ -1,12 +1,15 @@
 // Program start: creates the six windows in their order and runs until the main window closes.
 #include "AboutDialogUnit.h"
+#include "HidApiAccess.h"
 #include "HintTipsUnit.h"
 #include "MainUnit.h"
 #include "ModalDialogs.h"
 #include "RemoteCommandServer.h"
 #include "ScopeUnit.h"
 #include "SendCommandsUnit.h"
+#include "SimHidAccess.h"
 #include "StreamSetupUnit.h"
+#include "VirtualDongle.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,6 +20,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <cstring>
 
 namespace {
@@ -45,6 +50,35 @@ int RunRemote(int argc, char** argv, const char* Text) {
     }
     std::printf("%d\n", answer);
     return 0;
+}
+
+// The simulated dongle as the command line describes it; nothing when an option is invalid.
+std::optional<TVirtualDongleConfig> SimulatedDongle(const QCommandLineParser& Parser) {
+    TVirtualDongleConfig config;
+    const QString model = Parser.value("sim-model");
+    const auto productID = TVirtualDongle::ProductIDOfModel(model);
+    if (!productID) {
+        std::fprintf(stderr, "Unknown dongle model: %s\n", qPrintable(model));
+        return std::nullopt;
+    }
+    config.ProductID = *productID;
+    config.Product = "Kelvra " + model.toUpper();
+    bool ok = false;
+    config.Firmware = Parser.value("sim-firmware").toUInt(&ok, 16);
+    if (!ok) {
+        std::fprintf(stderr, "Firmware version is not hexadecimal: %s\n",
+                     qPrintable(Parser.value("sim-firmware")));
+        return std::nullopt;
+    }
+    config.Serial = Parser.value("sim-serial");
+    const int latencyMs = Parser.value("sim-latency-ms").toInt(&ok);
+    if (!ok || latencyMs < 0) {
+        std::fprintf(stderr, "Reply latency is not a number of milliseconds: %s\n",
+                     qPrintable(Parser.value("sim-latency-ms")));
+        return std::nullopt;
+    }
+    config.Latency = std::chrono::milliseconds(latencyMs);
+    return config;
 }
 
 // Saves a picture of every shown window, prints the paths and closes the application.
@@ -85,11 +119,32 @@ int main(int argc, char** argv) {
     parser.addOption({"screenshots", "Save a PNG of every shown window to DIR after a few "
                                      "seconds, then exit.",
                       "DIR"});
+    parser.addOption({"simulate", "Run against a simulated dongle instead of real hardware."});
+    parser.addOption({"sim-model", "Model of the simulated dongle (LK600, LK610, LK620, MV800, "
+                                   "RM800, LK510).", "MODEL", "LK600"});
+    parser.addOption({"sim-firmware", "Firmware version of the simulated dongle, hexadecimal.",
+                      "HEX", "0105"});
+    parser.addOption({"sim-serial", "Serial number of the simulated dongle.", "TEXT",
+                      "SIM000001"});
+    parser.addOption({"sim-latency-ms", "Reply latency of the simulated dongle.", "MS", "0"});
     parser.process(app);
+
+    // The HID access outlives every window.
+    std::unique_ptr<THidAccess> hid;
+    if (parser.isSet("simulate")) {
+        const auto config = SimulatedDongle(parser);
+        if (!config)
+            return 2;
+        auto simulation = std::make_unique<TSimHidAccess>();
+        simulation->Plug(std::make_shared<TVirtualDongle>(*config));
+        hid = std::move(simulation);
+    } else {
+        hid = std::make_unique<THidApiAccess>();
+    }
 
     TModalDialogs dialogs;
     TPXS733Windows windows;
-    windows.MainForm = new TPXS733MainForm(windows, dialogs);
+    windows.MainForm = new TPXS733MainForm(windows, dialogs, *hid);
     windows.ScopeForm = new TScopeForm;
     windows.StreamSetupForm = new TStreamSetupForm;
     windows.SendCommands = new TSendCommands;

@@ -7,6 +7,8 @@
 #include "RemoteCommandServer.h"
 #include "ScopeUnit.h"
 #include "SendCommandsUnit.h"
+#include "SimHidAccess.h"
+#include "VirtualDongle.h"
 #include "StreamSetupUnit.h"
 
 #include <QAction>
@@ -37,11 +39,12 @@ struct RecordingDialogs : TModalDialogs {
 // The six windows as the program creates them, destroyed main window last.
 struct Application {
     RecordingDialogs dialogs;
+    TSimHidAccess hid;
     TPXS733Windows windows;
     TPXS733MainForm* form;
 
     Application() {
-        windows.MainForm = form = new TPXS733MainForm(windows, dialogs);
+        windows.MainForm = form = new TPXS733MainForm(windows, dialogs, hid);
         windows.ScopeForm = new TScopeForm;
         windows.StreamSetupForm = new TStreamSetupForm;
         windows.SendCommands = new TSendCommands;
@@ -127,6 +130,16 @@ private slots:
         QVERIFY(app.form->FSetupFormIni);
         QVERIFY(!app.form->CH0PTShape->pixmap().isNull());
         QCOMPARE(app.form->MessagesCategory->Caption(), QString("USB Dongle && Messages"));
+    }
+
+    void listsTheDonglesAsTheyComeAndGo() {
+        Application app;
+        auto dongle = std::make_shared<TVirtualDongle>();
+        app.hid.Plug(dongle);
+        QTRY_COMPARE(app.form->DevListBox->count(), 1);
+        QCOMPARE(app.form->DevListBox->item(0)->text(), QString(" Kelvra LK600"));
+        app.hid.Unplug(dongle);
+        QTRY_COMPARE(app.form->DevListBox->count(), 0);
     }
 
     void firstRunCreatesSettingsAndShowsTipsOnce() {

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "HidAccess.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// One virtual HID interface. Every open handle has its own input queue and receives every
+// input report, as real HID handles do.
+class TSimHidDevice {
+public:
+    using TClock = std::chrono::steady_clock;
+
+    explicit TSimHidDevice(THidDeviceInfo Info);
+    virtual ~TSimHidDevice() = default;
+
+    const THidDeviceInfo& Info() const { return FInfo; }
+    bool PluggedIn() const { return FPluggedIn; }
+
+    // Puts a report (byte 0 = report ID) into every open handle's queue, readable after Delay.
+    void SendInputReport(const QByteArray& Report, TClock::duration Delay = {});
+    int OpenHandleCount() const;
+
+    // Makes opening fail with this reason (empty: opening works).
+    void SetOpenError(const QString& Error) { FOpenError = Error; }
+
+protected:
+    // An output report written to any handle, on the writer's thread.
+    virtual void OutputReport(const quint8* /*Data*/, int /*Length*/) {}
+
+private:
+    friend class TSimHidAccess;
+    friend class TSimHidHandle;
+
+    struct TQueue {
+        std::mutex Lock;
+        std::condition_variable Arrived;
+        std::deque<std::pair<TClock::time_point, QByteArray>> Reports;
+        bool Gone = false;
+        bool Interrupted = false;
+    };
+
+    std::shared_ptr<TQueue> AddQueue();
+    void RemoveQueue(const std::shared_ptr<TQueue>& Queue);
+    void SetGone();
+
+    THidDeviceInfo FInfo;
+    QString FOpenError;
+    std::atomic<bool> FPluggedIn{false};
+    mutable std::mutex FQueuesLock;
+    std::vector<std::shared_ptr<TQueue>> FQueues;
+};
+
+// Simulated HID access: virtual devices plugged and unplugged at run time.
+class TSimHidAccess : public QObject, public THidAccess {
+    Q_OBJECT
+public:
+    explicit TSimHidAccess(QObject* Parent = nullptr);
+    ~TSimHidAccess() override;
+
+    // Plugging and unplugging report a device change once the event loop runs.
+    void Plug(const std::shared_ptr<TSimHidDevice>& Device);
+    void Unplug(const std::shared_ptr<TSimHidDevice>& Device);
+    const std::vector<std::shared_ptr<TSimHidDevice>>& Devices() const { return FDevices; }
+
+    QList<THidDeviceInfo> Enumerate() override;
+    std::unique_ptr<THidHandle> Open(const QString& Path, QString& Error) override;
+
+private:
+    void NotifyChanged();
+
+    std::vector<std::shared_ptr<TSimHidDevice>> FDevices;
+    int FNextPath = 0;
+};

@@ -1,0 +1,218 @@
+#include "HidLayer.h"
+
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+constexpr int ReaderPollMs = 100; // how often a waiting reader looks at its stop flag
+} // namespace
+
+THidDevice::THidDevice(THidLayer& Layer, THidDeviceInfo Info)
+    : FLayer(Layer), FInfo(std::move(Info)) {}
+
+THidDevice::~THidDevice() {
+    Close();
+}
+
+void THidDevice::Open(THidAccess& Access) {
+    QString error;
+    FHandle = Access.Open(FInfo.Path, error);
+    if (FHandle)
+        FReaderHandle = Access.Open(FInfo.Path, error);
+    if (!FHandle || !FReaderHandle) {
+        FHandle.reset();
+        FReaderHandle.reset();
+        FOpenError = error.isEmpty() ? QStringLiteral("cannot be opened") : error;
+    }
+}
+
+bool THidDevice::FlushQueue() {
+    return FHandle && FHandle->Flush();
+}
+
+bool THidDevice::WriteReport(const quint8* Data, int Length) {
+    return FHandle && FHandle->Write(Data, Length);
+}
+
+int THidDevice::ReadReport(quint8* Data, int Length, int TimeoutMs) {
+    return FHandle ? FHandle->Read(Data, Length, TimeoutMs) : -1;
+}
+
+void THidDevice::StartReader() {
+    if (FReader.joinable() || !FReaderHandle || !FPluggedIn)
+        return;
+    // Reports that came while nobody was reading are stale by now.
+    FReaderHandle->Flush();
+    FStopReader = false;
+    FReader = std::thread(&THidDevice::ReaderLoop, this);
+}
+
+void THidDevice::StopReader() {
+    if (!FReader.joinable())
+        return;
+    FStopReader = true;
+    FReaderHandle->Interrupt();
+    FReader.join();
+    // Reports not yet handed over belong to a reader that no longer runs.
+    std::lock_guard lock(FPendingLock);
+    FPending.clear();
+}
+
+void THidDevice::Close() {
+    StopReader();
+    FReaderHandle.reset();
+    FHandle.reset();
+}
+
+void THidDevice::ReaderLoop() {
+    QByteArray buffer(std::max(FInfo.InputReportByteLength, 1), '\0');
+    while (!FStopReader) {
+        const int n = FReaderHandle->Read(reinterpret_cast<quint8*>(buffer.data()),
+                                          int(buffer.size()), ReaderPollMs);
+        if (n < 0)
+            break; // gone: the next change pass drops the device
+        if (n == 0)
+            continue;
+        std::lock_guard lock(FPendingLock);
+        if (FPending.size() >= MaxPendingReports)
+            FPending.pop_front();
+        FPending.emplace_back(buffer.constData(), n);
+        if (!FDeliveryPosted) {
+            FDeliveryPosted = true;
+            QMetaObject::invokeMethod(this, &THidDevice::DeliverPending, Qt::QueuedConnection);
+        }
+    }
+}
+
+void THidDevice::DeliverPending() {
+    std::deque<QByteArray> reports;
+    {
+        std::lock_guard lock(FPendingLock);
+        reports.swap(FPending);
+        FDeliveryPosted = false;
+    }
+    const QPointer<THidDevice> self(this);
+    for (const QByteArray& report : reports) {
+        // A handler may remove itself, or close or free this device, meanwhile.
+        if (!self || !FReader.joinable())
+            return;
+        FLayer.Deliver(this, report);
+    }
+}
+
+THidLayer::THidLayer(THidAccess& Access, QObject* Parent) : QObject(Parent), FAccess(Access) {
+    for (THidDeviceInfo& info : FAccess.Enumerate())
+        FPresent.push_back(std::make_unique<THidDevice>(*this, std::move(info)));
+    FAccess.OnDevicesChanged = [this] { HandleChange(false); };
+    QTimer::singleShot(0, this, [this] { HandleChange(true); });
+}
+
+THidLayer::~THidLayer() {
+    FAccess.OnDevicesChanged = nullptr;
+    FDataHandler = nullptr;
+    for (auto& d : FPresent)
+        d->Close();
+    for (auto& d : FGoneClaimed)
+        d->Close();
+}
+
+void THidLayer::SetDataHandler(TDataHandler Handler) {
+    FDataHandler = std::move(Handler);
+    for (auto& d : FPresent) {
+        if (!d->FClaimed)
+            continue;
+        if (FDataHandler)
+            d->StartReader();
+        else
+            d->StopReader();
+    }
+}
+
+void THidLayer::DeviceChange() {
+    HandleChange(false);
+}
+
+void THidLayer::Enumerate(const std::function<bool(THidDevice*, int)>& Visitor) {
+    for (size_t i = 0; i < FPresent.size(); ++i)
+        if (!Visitor(FPresent[i].get(), int(i)))
+            return;
+}
+
+THidDevice* THidLayer::Claim(int Index) {
+    if (Index < 0 || Index >= Count())
+        return nullptr;
+    THidDevice* device = FPresent[size_t(Index)].get();
+    if (!device->FClaimed) {
+        device->FClaimed = true;
+        device->Open(FAccess);
+        if (FDataHandler)
+            device->StartReader();
+    }
+    return device;
+}
+
+void THidLayer::Release(THidDevice* Device) {
+    auto owns = [Device](const std::unique_ptr<THidDevice>& d) { return d.get() == Device; };
+    auto gone = std::find_if(FGoneClaimed.begin(), FGoneClaimed.end(), owns);
+    if (gone != FGoneClaimed.end()) {
+        FGoneClaimed.erase(gone);
+        return;
+    }
+    auto present = std::find_if(FPresent.begin(), FPresent.end(), owns);
+    if (present != FPresent.end()) {
+        // Still plugged in: it stays present, unclaimed and closed.
+        (*present)->Close();
+        (*present)->FClaimed = false;
+        (*present)->FOpenError.clear();
+    }
+}
+
+void THidLayer::HandleChange(bool StartUp) {
+    if (FInChange)
+        return;
+    FInChange = true;
+
+    const QList<THidDeviceInfo> now = FAccess.Enumerate();
+    bool changed = false;
+
+    // Drop the devices that vanished; claimed ones wait for their owner to release them.
+    for (auto it = FPresent.begin(); it != FPresent.end();) {
+        const bool present = std::any_of(now.begin(), now.end(), [&](const THidDeviceInfo& i) {
+            return i.Path == (*it)->FInfo.Path;
+        });
+        if (present) {
+            ++it;
+            continue;
+        }
+        changed = true;
+        (*it)->FPluggedIn = false;
+        (*it)->Close();
+        if ((*it)->FClaimed)
+            FGoneClaimed.push_back(std::move(*it));
+        it = FPresent.erase(it);
+    }
+
+    for (const THidDeviceInfo& info : now) {
+        const bool known = std::any_of(FPresent.begin(), FPresent.end(),
+                                       [&](const auto& d) { return d->FInfo.Path == info.Path; });
+        if (known)
+            continue;
+        changed = true;
+        FPresent.push_back(std::make_unique<THidDevice>(*this, info));
+        if (OnArrival)
+            OnArrival(FPresent.back().get());
+    }
+
+    if ((changed || StartUp) && OnChange)
+        OnChange();
+    FInChange = false;
+}
+
+void THidLayer::Deliver(THidDevice* Device, const QByteArray& Report) {
+    if (!FDataHandler || Report.isEmpty())
+        return;
+    FDataHandler(Device, quint8(Report[0]), reinterpret_cast<const quint8*>(Report.constData()) + 1,
+                 int(Report.size()) - 1);
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "HidLayer.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The dongles among the claimed devices, as five parallel lists rebuilt together.
+struct TCTData {
+    QStringList Name;               // display names
+    QList<THidDevice*> Objects;     // the device object of each name
+    QStringList Index;              // position in the list of claimed devices, decimal
+    QStringList VendorID;           // decimal
+    QStringList ProductID;          // decimal
+    QStringList SerialNumber;
+    int Count = 0;
+};
+
+constexpr int MaxStreamingDevices = 16;
+
+// Device object and tool ID of each streaming dongle; an empty slot holds no device.
+struct TStreamingDevices {
+    std::array<THidDevice*, MaxStreamingDevices> Device{};
+    std::array<quint8, MaxStreamingDevices> DeviceID{};
+};
+
+// Per streaming tool ID, the packet counter expected next (0..255).
+struct TStreamingCounter {
+    std::vector<int> DevID;
+    std::vector<int> Counter;
+};
+
+// Every HID device present, the dongles among them, plug and unplug, and the streaming
+// bookkeeping of the dongles.
+class TKelvraDevList : public QObject {
+    Q_OBJECT
+public:
+    using TCTChangeEvent = std::function<void(QObject* Sender, bool Arrived)>;
+    using TMultipleCTsEvent = std::function<void(QObject* Sender, const QStringList& Devices)>;
+    using TStreamingEvent = std::function<void(quint16 Size, quint8 HIDToolID, const quint8* Data)>;
+
+    static inline const QString Version = QStringLiteral("2.1.2.265");
+
+    explicit TKelvraDevList(THidAccess& Access, QObject* Parent = nullptr);
+    ~TKelvraDevList() override;
+
+    void Activate();
+    void Deactivate();
+    bool Activated() const { return FActivated; }
+    // Re-enumerates now, as on a change notification.
+    void HidDeviceChange();
+    void ForceStreaming() { IsStreaming = true; }
+
+    const TCTData& HidDevices() const { return FCTData; }
+    bool Connected() const { return FConnected; }
+
+    // The claimed devices in order of first appearance.
+    int DeviceCount() const { return int(FDevices.size()); }
+    THidDevice* Device(int Index) const { return FDevices[size_t(Index)].Object; }
+    QString DeviceName(int Index) const { return FDevices[size_t(Index)].Name; }
+
+    static bool IsDongle(quint16 VendorID, quint16 ProductID);
+    static QString DisplayName(const THidDeviceInfo& Info);
+
+    bool FreeDevices = true;
+    TCTChangeEvent OnDeviceChange;
+    TMultipleCTsEvent OnMultipleDevices;
+    TStreamingEvent OnDeviceData;
+
+    // Streaming state.
+    bool IsStreaming = false;
+    bool RawStream = false;
+    int StreamingNumberOfDevices = 0;
+    TStreamingDevices StreamingDevices;
+    TStreamingCounter StreamingCounter;
+    bool JustStopped = false;
+    bool JustFixed = false;
+
+private:
+    struct TClaimedDevice {
+        QString Name;
+        THidDevice* Object;
+    };
+
+    void HandleDeviceChange();
+    void HandleDeviceData(THidDevice* Device, quint8 ReportID, const quint8* Data, int Size);
+    void ForgetStreamingDevice(THidDevice* Device);
+    void RebuildCTData();
+
+    std::unique_ptr<THidLayer> FHid;
+    std::vector<TClaimedDevice> FDevices;
+    QStringList FRemoveIndex;
+    TCTData FCTData;
+    bool FConnected = false;
+    bool FActivated = false;
+    bool FArrivalEvent = false;
+};

@@ -101,12 +101,15 @@ void TSimHidDevice::RemoveQueue(const std::shared_ptr<TQueue>& Queue) {
 
 void TSimHidDevice::SetGone() {
     FPluggedIn = false;
-    std::lock_guard lock(FQueuesLock);
-    for (const auto& queue : FQueues) {
-        std::lock_guard queueLock(queue->Lock);
-        queue->Gone = true;
-        queue->Arrived.notify_all();
+    {
+        std::lock_guard lock(FQueuesLock);
+        for (const auto& queue : FQueues) {
+            std::lock_guard queueLock(queue->Lock);
+            queue->Gone = true;
+            queue->Arrived.notify_all();
+        }
     }
+    Unplugged();
 }
 
 TSimHidAccess::TSimHidAccess(QObject* Parent) : QObject(Parent) {}

@@ -35,6 +35,8 @@ public:
 protected:
     // An output report written to any handle, on the writer's thread.
     virtual void OutputReport(const quint8* /*Data*/, int /*Length*/) {}
+    // The device has just been unplugged.
+    virtual void Unplugged() {}
 
 private:
     friend class TSimHidAccess;

@@ -1,5 +1,7 @@
 #include "KelvraDevList.h"
 
+#include "KelvraHIDTypes.h"
+
 #include <algorithm>
 
 namespace {
@@ -136,8 +138,107 @@ void TKelvraDevList::RebuildCTData() {
     }
 }
 
-void TKelvraDevList::HandleDeviceData(THidDevice* /*Device*/, quint8 /*ReportID*/,
-                                      const quint8* Data, int Size) {
-    if (OnDeviceData && Size > 0)
-        OnDeviceData(quint16(std::min(Size, 0xFFFF)), quint8(Data[0] >> 4), Data);
+void TKelvraDevList::HandleDeviceData(THidDevice* Device, quint8 /*ReportID*/, const quint8* Data,
+                                      int Size) {
+    // Bytes past the end of a short report read as 0.
+    auto byteAt = [Data, Size](int k) -> quint8 { return k < Size ? Data[k] : 0; };
+    const quint8 kind = byteAt(0) & ReportKind::Mask;
+    quint8 toolID = 0;
+
+    if (RawStream) {
+        if (OnStreaming && kind == ReportKind::Streaming && Size > 0)
+            OnStreaming(quint16(Size), 0, Data);
+    } else if (OnStreaming && FCTData.Count > 0 && IsStreaming) {
+        toolID = byteAt(0) >> 4;
+        const auto& ids = StreamingCounter.DevID;
+        const auto id = std::find(ids.begin(), ids.end(), int(toolID));
+        if (kind == ReportKind::Streaming && id != ids.end()) {
+            HandleStreamingPacket(Device, toolID, int(id - ids.begin()), Data, Size);
+            return; // it raised OnDeviceData itself, or dropped the report
+        }
+        if (kind == ReportKind::Error && byteAt(3) == 0 && OnStreamingError)
+            OnStreamingError(quint16(byteAt(3) << 8 | byteAt(4)));
+    }
+    if (OnDeviceData)
+        OnDeviceData(quint16(std::min(Size, 0xFFFF)), toolID, Data);
+}
+
+void TKelvraDevList::HandleStreamingPacket(THidDevice* Device, quint8 ToolID, int Index,
+                                           const quint8* Data, int Size) {
+    auto byteAt = [Data, Size](int k) -> quint8 { return k < Size ? Data[k] : 0; };
+    const bool known = FCTData.Objects.contains(Device);
+    int& counter = StreamingCounter.Counter[size_t(Index)];
+
+    if (known && counter != byteAt(1)) {
+        if (JustStopped && (counter == 0 || counter == 1)) {
+            JustStopped = false;
+            JustFixed = true; // a freshly started dongle: resynchronise silently
+        } else if (JustFixed) {
+            JustFixed = false;
+        } else if (OnStreamingDataMissed) {
+            OnStreamingDataMissed(ToolID);
+        }
+        counter = byteAt(1);
+    }
+
+    int length;
+    if (!DoLongStream) {
+        length = byteAt(2);
+    } else if (byteAt(2) != FNextLongPacket) {
+        RestartAssembly(); // out of sequence: the sample in progress is lost
+        return;
+    } else if (FNextLongPacket < LongStreamingPackets) {
+        length = LongStreamingLength;
+        ++FNextLongPacket;
+    } else {
+        length = LongStreamingLength % 32 == 0 ? 32 : LongStreamingLength % 32;
+    }
+
+    if (FPacket.InProgress) {
+        const int count = length > 32 ? 32 : length;
+        if (FPacket.PacketPos + count > PacketCapacity) {
+            RestartAssembly(); // never grow past the buffer
+            return;
+        }
+        AppendToPacket(Data, Size, 3, count);
+        if (length <= 32) {
+            FPacket.InProgress = false;
+            FNextLongPacket = 0;
+            FPacket.FireEvent = true;
+        }
+    } else if (length > 32) {
+        FPacket.InProgress = true;
+        FPacket.PacketSize = quint16(std::min(length + 3, 0xFFFF));
+        FPacket.PacketPos = 0;
+        AppendToPacket(Data, Size, 0, 35);
+        if (DoLongStream)
+            FPacket.Packet[2] = 0xFF;
+    }
+
+    if (known && !FPacket.InProgress) {
+        counter = counter + 1 > 255 ? 0 : counter + 1;
+        if (FPacket.FireEvent) {
+            FPacket.FireEvent = false;
+            if (OnStreaming)
+                OnStreaming(FPacket.PacketSize, ToolID, FPacket.Packet.data());
+        } else if (OnStreaming) {
+            OnStreaming(quint16(std::min(Size, 0xFFFF)), ToolID, Data);
+        }
+    }
+    if (OnDeviceData)
+        OnDeviceData(quint16(std::min(Size, 0xFFFF)), ToolID, Data);
+}
+
+void TKelvraDevList::AppendToPacket(const quint8* Data, int Size, int From, int Count) {
+    const int available = std::clamp(Size - From, 0, Count);
+    std::copy_n(Data + From, available, FPacket.Packet.begin() + FPacket.PacketPos);
+    std::fill_n(FPacket.Packet.begin() + FPacket.PacketPos + available, Count - available, 0);
+    FPacket.PacketPos += Count;
+}
+
+void TKelvraDevList::RestartAssembly() {
+    FPacket.InProgress = false;
+    FPacket.FireEvent = false;
+    FPacket.PacketPos = 0;
+    FNextLongPacket = 0;
 }

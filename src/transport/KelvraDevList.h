@@ -43,6 +43,8 @@ public:
     using TCTChangeEvent = std::function<void(QObject* Sender, bool Arrived)>;
     using TMultipleCTsEvent = std::function<void(QObject* Sender, const QStringList& Devices)>;
     using TStreamingEvent = std::function<void(quint16 Size, quint8 HIDToolID, const quint8* Data)>;
+    using TStreamingErrorEvent = std::function<void(quint16 StreamingErrorCode)>;
+    using TStreamingDataMissedEvent = std::function<void(quint8 HidToolID)>;
 
     static inline const QString Version = QStringLiteral("2.1.2.265");
 
@@ -71,6 +73,9 @@ public:
     TCTChangeEvent OnDeviceChange;
     TMultipleCTsEvent OnMultipleDevices;
     TStreamingEvent OnDeviceData;
+    TStreamingEvent OnStreaming;
+    TStreamingErrorEvent OnStreamingError;
+    TStreamingDataMissedEvent OnStreamingDataMissed;
 
     // Streaming state.
     bool IsStreaming = false;
@@ -80,6 +85,24 @@ public:
     TStreamingCounter StreamingCounter;
     bool JustStopped = false;
     bool JustFixed = false;
+    quint16 LongStreamingLength = 0;
+    int LongStreamingPackets = 0;
+    bool DoLongStream = false;
+
+    // Handles one input report of a claimed device: streaming packets, their counters and
+    // reassembly, error reports. Data is the report without its ID byte.
+    void HandleDeviceData(THidDevice* Device, quint8 ReportID, const quint8* Data, int Size);
+
+    // The sample under assembly, shared by all streaming dongles.
+    static constexpr int PacketCapacity = 32768;
+    struct TStreamingPacket {
+        std::array<quint8, PacketCapacity> Packet{};
+        quint16 PacketSize = 0;
+        int PacketPos = 0;
+        bool InProgress = false;
+        bool FireEvent = false;
+    };
+    const TStreamingPacket& StreamingPacket() const { return FPacket; }
 
 private:
     struct TClaimedDevice {
@@ -88,7 +111,10 @@ private:
     };
 
     void HandleDeviceChange();
-    void HandleDeviceData(THidDevice* Device, quint8 ReportID, const quint8* Data, int Size);
+    void HandleStreamingPacket(THidDevice* Device, quint8 ToolID, int Index, const quint8* Data,
+                               int Size);
+    void AppendToPacket(const quint8* Data, int Size, int From, int Count);
+    void RestartAssembly();
     void ForgetStreamingDevice(THidDevice* Device);
     void RebuildCTData();
 
@@ -99,4 +125,6 @@ private:
     bool FConnected = false;
     bool FActivated = false;
     bool FArrivalEvent = false;
+    TStreamingPacket FPacket;
+    int FNextLongPacket = 0;
 };

@@ -31,3 +31,10 @@ inline std::shared_ptr<TSimHidDevice> MakeHidDevice(quint16 VendorID, quint16 Pr
 inline std::shared_ptr<TSimHidDevice> MakeKeyboard() {
     return MakeHidDevice(0x046D, 0xC31C, "USB Keyboard");
 }
+
+// Changes some of a dongle's faults.
+inline void ChangeFaults(TVirtualDongle& Dongle, const std::function<void(TDongleFaults&)>& Change) {
+    TDongleFaults faults = Dongle.Faults();
+    Change(faults);
+    Dongle.SetFaults(faults);
+}

@@ -23,9 +23,8 @@ struct ReaderTest : ::testing::Test {
     void SetUp() override {
         hid.Plug(dongle);
         list = std::make_unique<TKelvraDevList>(hid);
-        list->OnDeviceData = [this](quint16 size, quint8 tool, const quint8* data) {
+        list->OnDeviceData = [this](quint16 size, quint8, const quint8* data) {
             EXPECT_EQ(size, 64);
-            EXPECT_EQ(tool, 3);
             counters.push_back(data[1]);
         };
         list->Activate();

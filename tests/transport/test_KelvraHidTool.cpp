@@ -91,8 +91,8 @@ TEST_F(HidToolTest, ReplyMatching) {
     auto dongle = PlugDongle("S1");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        dongle->Faults.StreamingBefore = c.streamingBefore;
-        dongle->Faults.ExtraNonMatching = c.extraNonMatching;
+        ChangeFaults(*dongle, [&](TDongleFaults& f) { f.StreamingBefore = c.streamingBefore; });
+        ChangeFaults(*dongle, [&](TDongleFaults& f) { f.ExtraNonMatching = c.extraNonMatching; });
         tool.MatchMsgIDs = c.match;
         EXPECT_EQ(tool.SendReceive(request, reply), c.result);
         if (!c.match) {
@@ -104,7 +104,7 @@ TEST_F(HidToolTest, ReplyMatching) {
 TEST_F(HidToolTest, DongleErrorsAndBadRepliesGiveResultWords) {
     Start();
     auto dongle = PlugDongle("S1");
-    dongle->Faults.ErrorForCommand[0x07] = 0x0701;
+    ChangeFaults(*dongle, [&](TDongleFaults& f) { f.ErrorForCommand[0x07] = 0x0701; });
     request[2] = 0x07;
     EXPECT_EQ(tool.SendReceive(request, reply), 0x0701);
     EXPECT_EQ(GetErrorText(0x0701), "Not a valid DUT voltage");
@@ -114,19 +114,19 @@ TEST_F(HidToolTest, DongleErrorsAndBadRepliesGiveResultWords) {
     EXPECT_EQ(GetErrorText(0x55FF), "Invalid Command");
 
     request[2] = 0x09;
-    dongle->Faults.GarbageReply = true;
+    ChangeFaults(*dongle, [&](TDongleFaults& f) { f.GarbageReply = true; });
     EXPECT_EQ(tool.SendReceive(request, reply), ResultTimeout);
-    dongle->Faults.GarbageReply = false;
-    dongle->Faults.ShortReply = true;
+    ChangeFaults(*dongle, [&](TDongleFaults& f) { f.GarbageReply = false; });
+    ChangeFaults(*dongle, [&](TDongleFaults& f) { f.ShortReply = true; });
     EXPECT_EQ(tool.SendReceive(request, reply), ResultTimeout);
-    dongle->Faults.ShortReply = false;
+    ChangeFaults(*dongle, [&](TDongleFaults& f) { f.ShortReply = false; });
     EXPECT_EQ(tool.SendReceive(request, reply), ResultOK); // late replies do not confuse it
 }
 
 TEST_F(HidToolTest, SilentOrVanishingDongleEndsWithinTheTimeLimit) {
     Start();
     auto dongle = PlugDongle("S1");
-    dongle->Faults.NoAnswer = true;
+    ChangeFaults(*dongle, [&](TDongleFaults& f) { f.NoAnswer = true; });
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(tool.SendReceive(request, reply), ResultTimeout);
@@ -151,7 +151,7 @@ TEST_F(HidToolTest, SilentOrVanishingDongleEndsWithinTheTimeLimit) {
 TEST_F(HidToolTest, StreamingChatterCannotHoldATransactionForever) {
     Start();
     auto dongle = PlugDongle("S1");
-    dongle->Faults.NoAnswer = true;
+    ChangeFaults(*dongle, [&](TDongleFaults& f) { f.NoAnswer = true; });
     std::atomic<bool> stop{false};
     std::thread chatter([&] {
         QByteArray packet(65, '\0');

@@ -15,7 +15,8 @@ public:
     // Test-mode entry pulse from the dongle; the error number (low byte) or 0.
     virtual quint8 EnterTestMode(const QByteArray& /*Arguments*/) { return 0; }
     // One write transfer: the first byte addresses a register, the others are written from
-    // there on. Stop tells whether the transfer ends with a stop condition.
+    // there on. A transfer that follows one without a stop condition goes on writing where
+    // that one ended. Stop tells whether this transfer ends with a stop condition.
     virtual void Write(const QByteArray& Bytes, bool Stop) = 0;
     // One read transfer from the addressed register on.
     virtual QByteArray Read(int Count) = 0;
@@ -43,4 +44,5 @@ public:
 
 private:
     quint8 FPointer = 0;
+    bool FContinuing = false; // the last write ended without a stop
 };

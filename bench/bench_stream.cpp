@@ -1,0 +1,144 @@
+// The streaming pipeline.
+//  - Reception: reports through the dongle list's data handler to OnStreaming, for a 20-byte
+//    sample in one report and a 70-byte sample in three (items = reports).
+//  - End to end: the simulated dongle streams 8000 samples/s for 10 s through the background
+//    reader and the hand-over to the user-interface thread. Reports the samples lost and the
+//    CPU used by the application side (the process minus the thread that plays the dongle).
+#include "KelvraHIDTool.h"
+#include "SimHidAccess.h"
+#include "VirtualDongle.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <thread>
+#include <time.h>
+
+namespace {
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// A dongle list with one started dongle (tool ID 0), fed by hand.
+struct Reception {
+    TSimHidAccess hid;
+    TKelvraDevList list{hid};
+    THidDevice* device;
+    quint64 samples = 0;
+
+    Reception() {
+        hid.Plug(std::make_shared<TVirtualDongle>());
+        QCoreApplication::processEvents();
+        list.HidDeviceChange();
+        device = list.HidDevices().Objects[0];
+        list.IsStreaming = true;
+        list.StreamingCounter = {{0}, {0}};
+        list.OnStreaming = [this](quint16, quint8, const quint8*) { ++samples; };
+    }
+};
+
+void BM_Reception(benchmark::State& State) {
+    const int sampleLength = int(State.range(0));
+    Reception r;
+    // The reports of one sample: counter in byte 1, bytes still to come in byte 2.
+    std::vector<std::array<quint8, 64>> reports;
+    for (int left = sampleLength; left > 0 || reports.empty(); left -= 32) {
+        std::array<quint8, 64> report{};
+        report[0] = 0x0F;
+        report[2] = quint8(left);
+        reports.push_back(report);
+    }
+    quint8 counter = 0;
+    for (auto _ : State) {
+        for (auto& report : reports) {
+            report[1] = counter;
+            r.list.HandleDeviceData(r.device, 0, report.data(), 64);
+        }
+        ++counter;
+    }
+    State.SetItemsProcessed(State.iterations() * qint64(reports.size()));
+    State.counters["samples"] = double(r.samples);
+}
+BENCHMARK(BM_Reception)->Arg(20)->Arg(70);
+
+void BM_EndToEnd(benchmark::State& State) {
+    constexpr int Rate = 8000;
+    constexpr int Seconds = 10;
+    for (auto _ : State) {
+        TSimHidAccess hid;
+        auto dongle = std::make_shared<TVirtualDongle>();
+        dongle->SetAutoPump(false);
+        dongle->SetSampleRate(Rate);
+        hid.Plug(dongle);
+        TKelvraDevList list(hid);
+        list.Activate();
+        QCoreApplication::processEvents();
+        TKelvraHidTool tool;
+        tool.SetKelvraDevList(&list);
+        quint64 received = 0, missed = 0;
+        tool.OnStreaming = [&](quint16, quint8, const quint8*) { ++received; };
+        tool.OnStreamingDataMissed = [&](quint8) { ++missed; };
+        tool.SetICType(it649);
+        tool.SetupComms(ctUART_1WIRE, csFast);
+        tool.PowerOnDUT();
+        TKvrByteArray list20{};
+        if (tool.StartStreaming(20, list20) != 0) {
+            State.SkipWithError("streaming did not start");
+            return;
+        }
+
+        std::atomic<bool> stop{false};
+        double dongleCpu = 0;
+        const double cpuBefore = ProcessCpuSeconds();
+        std::thread player([&] {
+            const double start = ThreadCpuSeconds();
+            while (!stop) {
+                dongle->Pump();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            dongleCpu = ThreadCpuSeconds() - start;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QEventLoop loop; // the user-interface thread, idle between hand-overs
+        QTimer::singleShot(Seconds * 1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        stop = true;
+        player.join();
+        const quint64 sent = dongle->SamplesSent();
+        QElapsedTimer drain;
+        drain.start();
+        while (received < sent && drain.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        const double appCpu = ProcessCpuSeconds() - cpuBefore - dongleCpu;
+
+        State.counters["samples_sent"] = double(sent);
+        State.counters["samples_lost"] = double(sent - received);
+        State.counters["gaps_reported"] = double(missed);
+        State.counters["app_cpu_percent_of_one_core"] = 100.0 * appCpu / (clock.elapsed() / 1000.0);
+    }
+}
+BENCHMARK(BM_EndToEnd)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -205,10 +205,18 @@ void TKelvraDevList::HandleStreamingPacket(THidDevice* Device, quint8 ToolID, in
             FPacket.InProgress = false;
             FNextLongPacket = 0;
             FPacket.FireEvent = true;
+            // Reports lost on the way leave a hole: zeros, not bytes of an earlier sample.
+            if (FPacket.PacketPos < FPacket.PacketSize)
+                std::fill(FPacket.Packet.begin() + FPacket.PacketPos,
+                          FPacket.Packet.begin() + FPacket.PacketSize, 0);
         }
     } else if (length > 32) {
+        if (length + 3 > PacketCapacity) {
+            RestartAssembly(); // a sample longer than the buffer is never assembled
+            return;
+        }
         FPacket.InProgress = true;
-        FPacket.PacketSize = quint16(std::min(length + 3, 0xFFFF));
+        FPacket.PacketSize = quint16(length + 3);
         FPacket.PacketPos = 0;
         AppendToPacket(Data, Size, 0, 35);
         if (DoLongStream)

@@ -79,6 +79,21 @@ TEST_F(ReceptionTest, LongerSampleIsReassembledOnce) {
     EXPECT_TRUE(missed.empty());
 }
 
+TEST_F(ReceptionTest, SampleMissingAMiddleReportHoldsZerosNotOldBytes) {
+    Start(70);
+    Feed(0, 70, 0x11);
+    Feed(0, 38, 0x22);
+    Feed(0, 6, 0x33); // a whole sample: the buffer now holds its bytes
+    Feed(1, 70, 0x44);
+    Feed(1, 6, 0x55); // the middle report was lost
+    ASSERT_EQ(samples.size(), 2u);
+    const QByteArray& s = samples[1];
+    ASSERT_EQ(s.size(), 73);
+    EXPECT_EQ(s.mid(3, 32), QByteArray(32, 0x44));
+    EXPECT_EQ(s.mid(35, 6), QByteArray(6, 0x55));
+    EXPECT_EQ(s.mid(41), QByteArray(32, '\0'));
+}
+
 TEST_F(ReceptionTest, LongStreamingNumbersItsPacketsAndDropsOutOfOrderOnes) {
     StartLong(40);
     EXPECT_EQ(list->LongStreamingPackets, 1);
@@ -176,8 +191,11 @@ TEST_F(ReceptionTest, StartSendsTheListInChunksAndRegistersTheDongle) {
 
 TEST_F(ReceptionTest, SampleThatWouldOverrunTheBufferIsDiscarded) {
     StartLong(0xFFFF); // 2048 packets of 32 bytes: more than the buffer holds
-    for (int packet = 0; packet < list->LongStreamingPackets; ++packet)
+    for (int packet = 0; packet <= list->LongStreamingPackets; ++packet)
         Feed(0, quint8(packet));
+    list->LongStreamingPackets = 1; // a last packet right after the first
+    Feed(0, 0);
+    Feed(0, 1);
     EXPECT_TRUE(samples.empty());
     EXPECT_LE(list->StreamingPacket().PacketPos, TKelvraDevList::PacketCapacity);
 }

@@ -1,16 +1,14 @@
 #include "SimIC.h"
 
-void TRegisterIC::Write(const QByteArray& Bytes, bool Stop) {
-    int first = 0;
-    if (!FContinuing && !Bytes.isEmpty())
-        FPointer = quint8(Bytes[first++]);
-    for (int i = first; i < Bytes.size(); ++i)
+void TRegisterIC::Write(const QByteArray& Bytes, bool /*Stop*/) {
+    if (Bytes.isEmpty())
+        return;
+    FPointer = quint8(Bytes[0]);
+    for (int i = 1; i < Bytes.size(); ++i)
         Memory[FPointer++] = quint8(Bytes[i]);
-    FContinuing = !Stop;
 }
 
-QByteArray TRegisterIC::Read(int Count) {
-    FContinuing = false; // a read ends the write before it
+QByteArray TRegisterIC::Read(int Count, bool /*Stop*/) {
     QByteArray bytes(Count, '\0');
     for (int i = 0; i < Count; ++i)
         bytes[i] = char(Memory[FPointer++]);

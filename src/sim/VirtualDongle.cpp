@@ -250,6 +250,7 @@ quint16 TVirtualDongle::Execute(quint8 Code, const quint8* Request, QByteArray& 
         }
         s.CommsType = p[0];
         s.CommsSpeed = p[1];
+        FIC->SetLink(p[0]);
         return 0;
     case SetLSVoltage:
         if (p[0] < 1 || p[0] > 2)
@@ -287,7 +288,7 @@ quint16 TVirtualDongle::Execute(quint8 Code, const quint8* Request, QByteArray& 
             return Error(Code, 0x02);
         if (!s.Powered)
             return Error(Code, 0x03);
-        Reply.replace(4, p[0], FIC->Read(p[0]));
+        Reply.replace(4, p[0], FIC->Read(p[0], !s.StopSuppressed));
         return 0;
     case CommsWrite:
         if (s.CommsType == 0)
@@ -343,7 +344,7 @@ quint16 TVirtualDongle::Execute(quint8 Code, const quint8* Request, QByteArray& 
             return Error(Code, 0x03);
         // The address goes out as a write without stop, then the read follows.
         FIC->Write(Bytes(p + addressSize - 1, 1), false);
-        Reply.replace(4, count, FIC->Read(count));
+        Reply.replace(4, count, FIC->Read(count, !s.StopSuppressed));
         return 0;
     }
     case DongleCode::StopBitControl:

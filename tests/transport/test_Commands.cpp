@@ -203,14 +203,14 @@ TEST_F(CommandTest, TransfersReachTheIC) {
     EXPECT_EQ(data[0], 0x40); // the read-back replaced the data
     EXPECT_EQ(data[69], 69);
 
-    // The chunks were one write: the values follow each other from register 0x40 on.
+    // Each chunk is a transfer of its own: the second wrote 33..63 from register 32 on.
     TKvrByteArray read{};
-    EXPECT_EQ(tool.I2CRead(quint8(0x5F), 3, read), 0);
-    EXPECT_EQ(read[0], 32);
-    EXPECT_EQ(read[2], 34);
+    EXPECT_EQ(tool.I2CRead(quint8(33), 3, read), 0);
+    EXPECT_EQ(read[0], 34);
+    EXPECT_EQ(read[2], 36);
     EXPECT_EQ(tool.CommsRead(2, read), 0); // goes on from where the pointer stands
-    EXPECT_EQ(read[0], 35);
-    EXPECT_EQ(read[1], 36);
+    EXPECT_EQ(read[0], 37);
+    EXPECT_EQ(read[1], 38);
 }
 
 TEST_F(CommandTest, CommsWriteStopsAtTheFirstFailureAndChecksItsSize) {

@@ -5,6 +5,7 @@
 #include "Kelvra.h"
 #include "KelvraDevList.h"
 #include "KelvraHIDTool.h"
+#include "KelvraPXS731.h"
 #include "KvrListBox.h"
 #include "MainLayout.h"
 #include "ScopeUnit.h"
@@ -81,6 +82,7 @@ TPXS733MainForm::TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& D
         KelvraDevList1DeviceChange(Arrived);
     };
     KelvraDevList1->Activate();
+    CreateDevice();
 
     // Application-wide hover hints.
     qApp->setEffectEnabled(Qt::UI_AnimateTooltip, false);
@@ -338,6 +340,25 @@ void TPXS733MainForm::CreateRightColumn() {
 
     for (TCategoryPanel* p : {IndicatorsCategory, DebugCategory, EngineeringCategoryPanel})
         CategoryPanelGroup2->AddPanel(p);
+}
+
+void TPXS733MainForm::CreateDevice() {
+    PXS731Device1 = new TPXS731Device(this);
+    PXS731Device1->setObjectName("PXS731Device1");
+    // The stored design: 1-Wire to an it649 at 3.3 V.
+    PXS731Device1->SetDUTVoltage(v3_3V);
+    PXS731Device1->SetAdjustableDUTVoltage(3.3);
+    PXS731Device1->SetLSVoltage(vfVDDHI);
+    PXS731Device1->SetCommsSpeed(csFast);
+    PXS731Device1->SetICType(i731_it649);
+    PXS731Device1->SetCommsType(c731_1wire);
+    PXS731Device1->SetI2CType(noRDY);
+    PXS731Device1->SetI2CPullUpResistors(prConnected);
+    PXS731Device1->SetI2CReadyPin(rpPin10);
+    PXS731Device1->SetI2CStopCommand(scUseStop);
+    PXS731Device1->SetI2CPolling(ipPollingByAddress);
+    PXS731Device1->SetI2CAddress("44");
+    PXS731Device1->SetHIDTool(KelvraHidTool1);
 }
 
 void TPXS733MainForm::LoadImages() {

@@ -22,6 +22,7 @@ class TAboutDialog;
 class THidAccess;
 class TKelvraDevList;
 class TKelvraHidTool;
+class TPXS731Device;
 class TCategoryPanel;
 class TCategoryPanelGroup;
 class THintTipsForm;
@@ -63,6 +64,7 @@ public:
     // Non-visual components.
     TKelvraDevList* KelvraDevList1;
     TKelvraHidTool* KelvraHidTool1;
+    TPXS731Device* PXS731Device1;
 
     // Controls, named as in the window's design.
     TCategoryPanelGroup* CategoryPanelGroup1;
@@ -165,6 +167,7 @@ private:
     void CreateCentre();
     void CreateRightColumn();
     void LoadImages();
+    void CreateDevice();
 
     // Dongle connection (MainUnitConnection.cpp).
     void KelvraDevList1DeviceChange(bool Arrived);

@@ -10,6 +10,7 @@
 #include "SimHidAccess.h"
 #include "StreamSetupUnit.h"
 #include "VirtualDongle.h"
+#include "VirtualPXS733.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -136,7 +137,7 @@ int main(int argc, char** argv) {
         if (!config)
             return 2;
         auto simulation = std::make_unique<TSimHidAccess>();
-        simulation->Plug(std::make_shared<TVirtualDongle>(*config));
+        simulation->Plug(std::make_shared<TVirtualDongle>(*config, std::make_shared<TVirtualPXS733>()));
         hid = std::move(simulation);
     } else {
         hid = std::make_unique<THidApiAccess>();

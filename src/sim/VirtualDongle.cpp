@@ -173,9 +173,15 @@ void TVirtualDongle::OutputReport(const quint8* Data, int Length) {
     request.resize(ReportLength, '\0');
     QByteArray reply = Report(KindSuccess, messageID);
     const auto forced = FFaults.ErrorForCommand.find(code);
-    const quint16 error = forced != FFaults.ErrorForCommand.end()
-                              ? forced->second
-                              : Execute(code, reinterpret_cast<const quint8*>(request.constData()), reply);
+    quint16 error;
+    if (FFaults.FailAfter == 0)
+        error = FFaults.FailCode;
+    else if (forced != FFaults.ErrorForCommand.end())
+        error = forced->second;
+    else
+        error = Execute(code, reinterpret_cast<const quint8*>(request.constData()), reply);
+    if (FFaults.FailAfter >= 0)
+        --FFaults.FailAfter;
     if (error != 0) {
         reply = Report(ReportKind::Error, messageID);
         PutBigEndian(reply, 4, error, 2);

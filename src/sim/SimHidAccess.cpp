@@ -74,6 +74,8 @@ void TSimHidDevice::SendInputReport(const QByteArray& Report, TClock::duration D
     std::lock_guard lock(FQueuesLock);
     for (const auto& queue : FQueues) {
         std::lock_guard queueLock(queue->Lock);
+        if (queue->Reports.size() >= QueueCapacity)
+            continue; // nobody reads this handle fast enough: the report is lost for it
         // Reports keep their order even when a later one has a shorter delay.
         const auto at = queue->Reports.empty() ? due : std::max(due, queue->Reports.back().first);
         queue->Reports.emplace_back(at, Report);

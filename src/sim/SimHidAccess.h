@@ -29,6 +29,9 @@ public:
     void SendInputReport(const QByteArray& Report, TClock::duration Delay = {});
     int OpenHandleCount() const;
 
+    // Reports a handle holds before new ones are dropped, as a kernel's report ring does.
+    static constexpr size_t QueueCapacity = 4096;
+
     // Makes opening fail with this reason (empty: opening works).
     void SetOpenError(const QString& Error) { FOpenError = Error; }
 

@@ -35,7 +35,8 @@ static void BM_HotPlug(benchmark::State& State) {
                 unplugged.erase(unplugged.begin() + m);
             }
             list.HidDeviceChange();
-            if (list.HidDevices().Count != int(plugged.size()) || list.DeviceCount() != int(plugged.size())) {
+            if (list.HidDevices().Count != int(plugged.size()) ||
+                list.DeviceCount() != int(plugged.size())) {
                 State.SkipWithError("stale or missing device in the dongle list");
                 return;
             }

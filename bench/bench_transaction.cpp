@@ -19,8 +19,7 @@ static void BM_SendReceive(benchmark::State& State) {
     TKvrByteArray reply{};
     request[2] = 0x09;
     for (auto _ : State) {
-        if (tool.SendReceive(request, reply) != 0)
-            State.SkipWithError("transaction failed");
+        if (tool.SendReceive(request, reply) != 0) State.SkipWithError("transaction failed");
         QCoreApplication::processEvents(); // the reader's copies of the replies
     }
     State.SetItemsProcessed(State.iterations());

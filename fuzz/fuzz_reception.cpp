@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-    if (Size < 4)
-        return 0;
+    if (Size < 4) return 0;
     TKelvraDevList list(*Hid);
     QCoreApplication::processEvents();
     list.HidDeviceChange();

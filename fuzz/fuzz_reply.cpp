@@ -59,8 +59,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-    if (Size < 1)
-        return 0;
+    if (Size < 1) return 0;
     Tool->MatchMsgIDs = Data[0] & 1;
     Device->Script.clear();
     for (size_t pos = 1; pos < Size;) {

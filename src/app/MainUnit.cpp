@@ -113,8 +113,7 @@ TPXS733MainForm::TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& D
     const int itemHeight = HighDpi() ? 18 : 13;
     MessageBox->SetItemHeight(itemHeight);
     DevListBox->SetItemHeight(itemHeight);
-    if (HighDpi())
-        CH0PTShape->move(CH0PTShape->x(), CH0PTShape->y() + 6);
+    if (HighDpi()) CH0PTShape->move(CH0PTShape->x(), CH0PTShape->y() + 6);
     ContainerPanel->setMinimumSize(DesignContainer.size());
 
     FAppVersion = GetFileVersionString(QCoreApplication::applicationFilePath());
@@ -327,8 +326,8 @@ void TPXS733MainForm::CreateRightColumn() {
     EngineeringCategoryPanel = NamedPanel("EngineeringCategoryPanel", "Engineering");
     auto* engineering = new QVBoxLayout(EngineeringCategoryPanel->Content());
     PowerButton = NamedButton("PowerButton", "Power On", EngineeringCategoryPanel->Content());
-    DataMissLabel = NamedLabel("DataMissLabel", "Some Data Missed",
-                               EngineeringCategoryPanel->Content());
+    DataMissLabel =
+        NamedLabel("DataMissLabel", "Some Data Missed", EngineeringCategoryPanel->Content());
     DataMissLabel->setStyleSheet("color: red; font-weight: bold;");
     DataMissLabel->hide();
     ShowSendCommandsButton = NamedButton("ShowSendCommandsButton", "Show Send Commands",
@@ -367,12 +366,11 @@ void TPXS733MainForm::LoadImages() {
 }
 
 void TPXS733MainForm::LoadImage(const QString& Name, int Index) {
-    QLabel* slot = Index == 0 ? CH0PTShape
+    QLabel* slot = Index == 0   ? CH0PTShape
                    : Index == 2 ? ActivationImage
                    : Index == 3 ? MovementImage
                                 : nullptr;
-    if (slot)
-        slot->setPixmap(FImages.value(Name));
+    if (slot) slot->setPixmap(FImages.value(Name));
 }
 
 bool TPXS733MainForm::HighDpi() const {

@@ -3,8 +3,8 @@
 #include "MainFormSettings.h"
 
 #include <QMainWindow>
-#include <QPixmap>
 #include <QMap>
+#include <QPixmap>
 
 #include <array>
 #include <memory>

@@ -9,6 +9,5 @@ void TPXS733MainForm::KelvraDevList1DeviceChange(bool /*Arrived*/) {
     DevListBox->KvrClear();
     DevListBox->KvrAddStrings(KelvraDevList1->HidDevices().Name, aInfo);
     DevListBox->KvrSetItemIndex(0);
-    if (!KelvraHidTool1->ReselectDevice())
-        KelvraHidTool1->SetCurrentDevice(0);
+    if (!KelvraHidTool1->ReselectDevice()) KelvraHidTool1->SetCurrentDevice(0);
 }

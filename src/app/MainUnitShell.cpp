@@ -36,19 +36,16 @@ const QString MakerCopyright = QStringLiteral("Copyright (c) Kelvra Ltd");
 TPXS733MainForm::~TPXS733MainForm() {
     qApp->removeEventFilter(this);
     FClosing = true;
-    if (FResetSizePos && !IniFilePath.isEmpty())
-        QFile::remove(IniFilePath);
+    if (FResetSizePos && !IniFilePath.isEmpty()) QFile::remove(IniFilePath);
 }
 
 bool TPXS733MainForm::event(QEvent* Event) {
-    if (Event->type() == QEvent::WindowActivate)
-        FormActivate();
+    if (Event->type() == QEvent::WindowActivate) FormActivate();
     return QMainWindow::event(Event);
 }
 
 void TPXS733MainForm::FormActivate() {
-    if (StartButton->isEnabled())
-        StartButton->setFocus();
+    if (StartButton->isEnabled()) StartButton->setFocus();
 
     if (FSetupFormIni) {
         try {
@@ -94,8 +91,8 @@ bool TPXS733MainForm::eventFilter(QObject* Watched, QEvent* Event) {
         auto* widget = static_cast<QWidget*>(Watched);
         if (!ShowHintsItem->isChecked() || widget->toolTip().isEmpty())
             return !ShowHintsItem->isChecked();
-        QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), widget->toolTip(),
-                           widget, {}, HintHideMs);
+        QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), widget->toolTip(), widget,
+                           {}, HintHideMs);
         return true;
     }
     return ApplicationEvents1Message(Watched, Event);
@@ -108,25 +105,18 @@ bool TPXS733MainForm::ApplicationEvents1Message(QObject* Receiver, QEvent* Event
     }
     // A key message reaches its window first and then each widget on its way; act on the
     // window's copy only, so that every key counts once.
-    if (!qobject_cast<QWindow*>(Receiver))
-        return false;
-    if (Event->type() != QEvent::KeyPress && Event->type() != QEvent::KeyRelease)
-        return false;
+    if (!qobject_cast<QWindow*>(Receiver)) return false;
+    if (Event->type() != QEvent::KeyPress && Event->type() != QEvent::KeyRelease) return false;
 
     const auto* key = static_cast<QKeyEvent*>(Event);
     const TShiftSide side = ShiftSideOf(*key);
     if (Event->type() == QEvent::KeyPress) {
-        if (side == TShiftSide::Left)
-            FLeftShiftDown = true;
-        if (side == TShiftSide::Right)
-            FRightShiftDown = true;
-        if (FLeftShiftDown && FRightShiftDown)
-            ToggleEngineeringPanel();
+        if (side == TShiftSide::Left) FLeftShiftDown = true;
+        if (side == TShiftSide::Right) FRightShiftDown = true;
+        if (FLeftShiftDown && FRightShiftDown) ToggleEngineeringPanel();
     } else if (!key->isAutoRepeat()) {
-        if (side == TShiftSide::Left)
-            FLeftShiftDown = false;
-        if (side == TShiftSide::Right)
-            FRightShiftDown = false;
+        if (side == TShiftSide::Left) FLeftShiftDown = false;
+        if (side == TShiftSide::Right) FRightShiftDown = false;
         FunctionKeyReleased(key->key(), key->modifiers() & Qt::ShiftModifier);
     }
     return false;
@@ -139,8 +129,7 @@ void TPXS733MainForm::FunctionKeyReleased(int Key, bool /*ShiftHeld*/) {
             scope->close();
         } else {
             scope->show();
-            if (scope->isMinimized())
-                scope->showNormal();
+            if (scope->isMinimized()) scope->showNormal();
         }
     }
 }
@@ -161,8 +150,7 @@ void TPXS733MainForm::ToggleEngineeringPanel() {
 void TPXS733MainForm::ScopeButtonClick() {
     TScopeForm* scope = FWindows.ScopeForm;
     scope->show();
-    if (scope->isMinimized())
-        scope->showNormal();
+    if (scope->isMinimized()) scope->showNormal();
     scope->raise();
 }
 
@@ -181,8 +169,7 @@ void TPXS733MainForm::ShowAbout() {
 
 void TPXS733MainForm::MessageBoxErrorItem() {
     SetMessagesPanelColour(ErrorPanelColour);
-    if (MessagesCategory->Collapsed())
-        MessagesCategory->Expand();
+    if (MessagesCategory->Collapsed()) MessagesCategory->Expand();
 }
 
 void TPXS733MainForm::MessageBoxInfoItem() {
@@ -191,8 +178,7 @@ void TPXS733MainForm::MessageBoxInfoItem() {
 
 void TPXS733MainForm::SetMessagesPanelColour(const QColor& Colour) {
     QPalette p = MessagesPanel->palette();
-    if (p.color(QPalette::Window) == Colour)
-        return;
+    if (p.color(QPalette::Window) == Colour) return;
     p.setColor(QPalette::Window, Colour);
     MessagesPanel->setPalette(p);
 }
@@ -211,7 +197,8 @@ void TPXS733MainForm::FormResize() {
     const int clientHeight = ClientPanel->height();
     const int rightColumnLeft = ClientPanel->width() - MainLayout::RightColumnWidth;
     CategoryPanelGroup1->setGeometry(0, 0, MainLayout::LeftColumnWidth, clientHeight);
-    CategoryPanelGroup2->setGeometry(rightColumnLeft, 0, MainLayout::RightColumnWidth, clientHeight);
+    CategoryPanelGroup2->setGeometry(rightColumnLeft, 0, MainLayout::RightColumnWidth,
+                                     clientHeight);
 
     // The container is anchored on all sides; the rule then keeps its gaps.
     QRect container = ContainerPanel->geometry();
@@ -219,8 +206,7 @@ void TPXS733MainForm::FormResize() {
     ContainerPanel->setGeometry(MainLayout::ContainerAfterResize(
         container, rightColumnLeft, frameGeometry().height(), clientHeight));
 
-    if (!RePosTimer->isActive())
-        RePosTimer->start();
+    if (!RePosTimer->isActive()) RePosTimer->start();
 }
 
 void TPXS733MainForm::RePosTimerTimer() {
@@ -230,7 +216,8 @@ void TPXS733MainForm::RePosTimerTimer() {
 
 void TPXS733MainForm::AlignChannelLabels() {
     BarGraph->replot();
-    const int x0 = BarGraph->mapTo(ContainerPanel, QPoint(qRound(BarGraph->xAxis->coordToPixel(0)), 0)).x();
+    const int x0 =
+        BarGraph->mapTo(ContainerPanel, QPoint(qRound(BarGraph->xAxis->coordToPixel(0)), 0)).x();
     const MainLayout::TChannelLabelLefts lefts = MainLayout::ChannelLabelLefts(x0, HighDpi());
     auto place = [this](QWidget* w, int left) {
         const QPoint inParent = w->parentWidget()->mapFrom(ContainerPanel, QPoint(left, 0));
@@ -241,12 +228,11 @@ void TPXS733MainForm::AlignChannelLabels() {
     for (QLabel* l : {CS0Lbl, LTA0Lbl, DT0Lbl, PCC0Label, Comp0Label, Sens0Label})
         place(l, lefts.Values);
     // Captions stand right-aligned just left of their values.
-    for (QLabel* caption : ChannelPanel->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
-        if (caption->objectName().isEmpty())
-            place(caption, lefts.Values - caption->width() - 8);
+    for (QLabel* caption :
+         ChannelPanel->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (caption->objectName().isEmpty()) place(caption, lefts.Values - caption->width() - 8);
     for (QLabel* caption : CMTPanel->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
-        if (caption->objectName().isEmpty())
-            place(caption, lefts.Values - caption->width() - 8);
+        if (caption->objectName().isEmpty()) place(caption, lefts.Values - caption->width() - 8);
 }
 
 int TPXS733MainForm::HandleRemoteCommand(const QString& Text) {
@@ -295,8 +281,7 @@ bool TPXS733MainForm::BaselineView() const {
 }
 
 void TPXS733MainForm::SetBaselineView(bool On) {
-    if (DeltaCheck->isChecked() == On)
-        return;
+    if (DeltaCheck->isChecked() == On) return;
     DeltaCheck->setChecked(On);
     DeltaCheckClick();
 }

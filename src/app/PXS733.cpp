@@ -21,9 +21,9 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
-#include <cstring>
 
 namespace {
 
@@ -35,8 +35,7 @@ class THintDelayStyle : public QProxyStyle {
 public:
     int styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,
                   QStyleHintReturn* Return) const override {
-        if (Hint == SH_ToolTip_WakeUpDelay)
-            return HintShowDelayMs;
+        if (Hint == SH_ToolTip_WakeUpDelay) return HintShowDelayMs;
         return QProxyStyle::styleHint(Hint, Option, Widget, Return);
     }
 };
@@ -87,11 +86,9 @@ void SaveScreenshotsAndQuit(const QString& Folder, QWidget* MainForm) {
     QDir().mkpath(Folder);
     QTextStream out(stdout);
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (!w->isVisible() || w->objectName().isEmpty())
-            continue;
+        if (!w->isVisible() || w->objectName().isEmpty()) continue;
         const QString path = Folder + '/' + w->objectName() + ".png";
-        if (w->grab().save(path))
-            out << path << Qt::endl;
+        if (w->grab().save(path)) out << path << Qt::endl;
     }
     while (QWidget* modal = QApplication::activeModalWidget())
         if (auto* dialog = qobject_cast<QDialog*>(modal))
@@ -105,8 +102,7 @@ void SaveScreenshotsAndQuit(const QString& Folder, QWidget* MainForm) {
 
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--remote") == 0)
-            return RunRemote(argc, argv, argv[i + 1]);
+        if (std::strcmp(argv[i], "--remote") == 0) return RunRemote(argc, argv, argv[i + 1]);
 
     QApplication app(argc, argv);
     app.setStyle(new THintDelayStyle);
@@ -115,18 +111,20 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription("PXS733 debug and display application");
     parser.addHelpOption();
-    parser.addOption({"remote", "Send TEXT to the running application and print its answer.",
-                      "TEXT"});
-    parser.addOption({"screenshots", "Save a PNG of every shown window to DIR after a few "
-                                     "seconds, then exit.",
+    parser.addOption(
+        {"remote", "Send TEXT to the running application and print its answer.", "TEXT"});
+    parser.addOption({"screenshots",
+                      "Save a PNG of every shown window to DIR after a few "
+                      "seconds, then exit.",
                       "DIR"});
     parser.addOption({"simulate", "Run against a simulated dongle instead of real hardware."});
-    parser.addOption({"sim-model", "Model of the simulated dongle (LK600, LK610, LK620, MV800, "
-                                   "RM800, LK510).", "MODEL", "LK600"});
-    parser.addOption({"sim-firmware", "Firmware version of the simulated dongle, hexadecimal.",
-                      "HEX", "0105"});
-    parser.addOption({"sim-serial", "Serial number of the simulated dongle.", "TEXT",
-                      "SIM000001"});
+    parser.addOption({"sim-model",
+                      "Model of the simulated dongle (LK600, LK610, LK620, MV800, "
+                      "RM800, LK510).",
+                      "MODEL", "LK600"});
+    parser.addOption(
+        {"sim-firmware", "Firmware version of the simulated dongle, hexadecimal.", "HEX", "0105"});
+    parser.addOption({"sim-serial", "Serial number of the simulated dongle.", "TEXT", "SIM000001"});
     parser.addOption({"sim-latency-ms", "Reply latency of the simulated dongle.", "MS", "0"});
     parser.process(app);
 
@@ -134,10 +132,10 @@ int main(int argc, char** argv) {
     std::unique_ptr<THidAccess> hid;
     if (parser.isSet("simulate")) {
         const auto config = SimulatedDongle(parser);
-        if (!config)
-            return 2;
+        if (!config) return 2;
         auto simulation = std::make_unique<TSimHidAccess>();
-        simulation->Plug(std::make_shared<TVirtualDongle>(*config, std::make_shared<TVirtualPXS733>()));
+        simulation->Plug(
+            std::make_shared<TVirtualDongle>(*config, std::make_shared<TVirtualPXS733>()));
         hid = std::move(simulation);
     } else {
         hid = std::make_unique<THidApiAccess>();

@@ -21,21 +21,17 @@ TRemoteCommandServer::TRemoteCommandServer(THandler Handler, QObject* Parent)
 
 QString TRemoteCommandServer::SocketName() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
+    if (folder.isEmpty()) folder = QDir::tempPath();
     return folder + "/pxs733-remote";
 }
 
 bool TRemoteCommandServer::Listen() {
-    if (FServer->listen(SocketName()))
-        return true;
-    if (FServer->serverError() != QAbstractSocket::AddressInUseError)
-        return false;
+    if (FServer->listen(SocketName())) return true;
+    if (FServer->serverError() != QAbstractSocket::AddressInUseError) return false;
     // The name is taken: by a running copy, or by a stale socket of one that crashed.
     QLocalSocket probe;
     probe.connectToServer(SocketName());
-    if (probe.waitForConnected(500))
-        return false;
+    if (probe.waitForConnected(500)) return false;
     QLocalServer::removeServer(SocketName());
     return FServer->listen(SocketName());
 }
@@ -51,8 +47,7 @@ void TRemoteCommandServer::Accept() {
 
 void TRemoteCommandServer::Read(QLocalSocket* Client) {
     if (!Client->canReadLine()) {
-        if (Client->bytesAvailable() > RemoteCommand::MaxLength)
-            Reply(Client, 0);
+        if (Client->bytesAvailable() > RemoteCommand::MaxLength) Reply(Client, 0);
         return;
     }
     const QByteArray line = Client->readLine(RemoteCommand::MaxLength + 2);
@@ -75,16 +70,13 @@ void TRemoteCommandServer::Reply(QLocalSocket* Client, int Answer) {
 int TRemoteCommandServer::Send(const QString& Text, int TimeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(SocketName());
-    if (!socket.waitForConnected(TimeoutMs))
-        return -1;
+    if (!socket.waitForConnected(TimeoutMs)) return -1;
     QByteArray line = Text.toUtf8();
     line.replace('\n', ' ');
     socket.write(line + '\n');
-    if (!socket.waitForBytesWritten(TimeoutMs))
-        return -1;
+    if (!socket.waitForBytesWritten(TimeoutMs)) return -1;
     while (!socket.canReadLine())
-        if (!socket.waitForReadyRead(TimeoutMs))
-            return -1;
+        if (!socket.waitForReadyRead(TimeoutMs)) return -1;
     bool ok = false;
     const int answer = socket.readLine().trimmed().toInt(&ok);
     return ok ? answer : -1;

@@ -16,13 +16,10 @@ bool IsShiftPressed() {
 }
 
 TShiftSide ShiftSideOf(const QKeyEvent& Event) {
-    if (Event.key() != Qt::Key_Shift)
-        return TShiftSide::None;
+    if (Event.key() != Qt::Key_Shift) return TShiftSide::None;
     const quint32 keysym = Event.nativeVirtualKey();
     const quint32 scan = Event.nativeScanCode();
-    if (keysym == KeysymShiftR || scan == ScanShiftRWindows)
-        return TShiftSide::Right;
-    if (keysym == KeysymShiftL || scan == ScanShiftLWindows)
-        return TShiftSide::Left;
+    if (keysym == KeysymShiftR || scan == ScanShiftRWindows) return TShiftSide::Right;
+    if (keysym == KeysymShiftL || scan == ScanShiftLWindows) return TShiftSide::Left;
     return TShiftSide::None;
 }

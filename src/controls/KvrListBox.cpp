@@ -65,8 +65,7 @@ int TKvrListBox::KvrAddItem(const QString& Item, TKvrItemType ItemType) {
     FTypeList.append(ItemType == aError ? "1" : "0");
     addItem(ItemsPrefix + Item);
     const int index = count() - 1;
-    if (AutoScroll)
-        scrollToItem(item(index), QAbstractItemView::PositionAtTop);
+    if (AutoScroll) scrollToItem(item(index), QAbstractItemView::PositionAtTop);
     setUpdatesEnabled(true);
     Notify(ItemType);
     UpdateHorizontalExtent();
@@ -107,11 +106,9 @@ void TKvrListBox::KvrDelete(int Index) {
 }
 
 bool TKvrListBox::KvrSetItemIndex(int Index) {
-    if (Index < -1 || Index >= count())
-        return false;
+    if (Index < -1 || Index >= count()) return false;
     setCurrentRow(Index);
-    if (Index == -1)
-        clearSelection();
+    if (Index == -1) clearSelection();
     FFocused = Index;
     return true;
 }
@@ -126,8 +123,7 @@ void TKvrListBox::SetItemHeight(int Height) {
 }
 
 QColor TKvrListBox::ItemBackground(int Index, bool Selected) const {
-    if (Selected)
-        return SelectedColor;
+    if (Selected) return SelectedColor;
     return ItemType(Index) == aError ? ErrorBackgroundColor : InfoBackgroundColor;
 }
 
@@ -137,8 +133,7 @@ QColor TKvrListBox::ItemTextColor(int Index) const {
 
 void TKvrListBox::Notify(TKvrItemType ItemType) {
     const TNotifyEvent& event = ItemType == aError ? OnErrorItem : OnInfoItem;
-    if (event)
-        event(this);
+    if (event) event(this);
 }
 
 void TKvrListBox::UpdateHorizontalExtent() {
@@ -178,8 +173,7 @@ void TKvrListBox::mouseReleaseEvent(QMouseEvent* Event) {
 
 void TKvrListBox::keyPressEvent(QKeyEvent* Event) {
     QListWidget::keyPressEvent(Event);
-    if (Event->key() == Qt::Key_Up || Event->key() == Qt::Key_Down)
-        viewport()->update();
+    if (Event->key() == Qt::Key_Up || Event->key() == Qt::Key_Down) viewport()->update();
 }
 
 void TKvrListBox::scrollContentsBy(int Dx, int Dy) {

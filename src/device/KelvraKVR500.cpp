@@ -13,8 +13,7 @@ constexpr quint8 ATIChannelCode = 0xD4;
 constexpr quint8 ReadyIO = 7;
 
 // Runs steps until one fails; returns that code or 0.
-template <typename... Steps>
-quint16 Sequence(Steps&&... steps) {
+template <typename... Steps> quint16 Sequence(Steps&&... steps) {
     quint16 result = 0;
     ((result == 0 ? (result = steps(), 0) : 0), ...);
     return result;
@@ -24,22 +23,17 @@ quint16 Sequence(Steps&&... steps) {
 TKVR500Class::TKVR500Class(QObject* Owner) : QObject(Owner) {}
 
 void TKVR500Class::SetHIDTool(TKelvraHidTool* Value) {
-    if (Value == FKVR500HidTool)
-        return;
+    if (Value == FKVR500HidTool) return;
     FKVR500HidTool = Value;
-    if (!Value)
-        return;
+    if (!Value) return;
     Value->OnStreaming = [this](quint16 Size, quint8 ToolID, const quint8* Data) {
-        if (OnStreaming)
-            OnStreaming(Size, ToolID, Data);
+        if (OnStreaming) OnStreaming(Size, ToolID, Data);
     };
     Value->OnStreamingError = [this](quint16 Code) {
-        if (OnStreamingError)
-            OnStreamingError(Code);
+        if (OnStreamingError) OnStreamingError(Code);
     };
     Value->OnStreamingDataMissed = [this](quint8 ToolID) {
-        if (OnStreamingDataMissed)
-            OnStreamingDataMissed(ToolID);
+        if (OnStreamingDataMissed) OnStreamingDataMissed(ToolID);
     };
 }
 
@@ -56,8 +50,7 @@ quint16 TKVR500Class::ConfigI2CWith(TI2CType Type, TI2CStopCommand Stop) {
 quint16 TKVR500Class::CheckTestModeMarker() {
     quint8 marker = 0;
     const quint16 result = ReadReg(TestModeRegister, marker);
-    if (result != 0)
-        return result;
+    if (result != 0) return result;
     return marker == TestModeMarker ? 0 : ResultNoTestMode;
 }
 
@@ -73,21 +66,17 @@ quint16 TKVR500Class::EnterTestMode() {
 }
 
 quint16 TKVR500Class::EnterTestMode(quint8 WaitTime) {
-    if (FICType == it649)
-        return EnterTestModeIt649(WaitTime);
-    if (FICType != it500)
-        return 0;
-    FRes = Sequence([&] { return ConfigI2CWith(RDY_ActiveLow, scUseStop); },
-                    [&] { return Tool().EnterTM(0x36, 0x80); },
-                    [&] { return ConfigI2CWith(noRDY, scUseStop); },
-                    [&] { return Tool().StopBitControl(sbOff); },
-                    [&] { return CheckTestModeMarker(); });
+    if (FICType == it649) return EnterTestModeIt649(WaitTime);
+    if (FICType != it500) return 0;
+    FRes = Sequence(
+        [&] { return ConfigI2CWith(RDY_ActiveLow, scUseStop); },
+        [&] { return Tool().EnterTM(0x36, 0x80); }, [&] { return ConfigI2CWith(noRDY, scUseStop); },
+        [&] { return Tool().StopBitControl(sbOff); }, [&] { return CheckTestModeMarker(); });
     return FRes;
 }
 
 quint16 TKVR500Class::FirstCommsWrite(quint8 Address, quint8 DataByte) {
-    if (FICType != it500)
-        return 0;
+    if (FICType != it500) return 0;
     FRes = Sequence([&] { return ConfigI2CWith(RDY_ActiveLow, scUseStop); },
                     [&] { return Tool().EnterTM(Address, DataByte); });
     return FRes;
@@ -104,10 +93,11 @@ quint16 TKVR500Class::ExitTestMode() {
         }
         return FRes;
     }
-    if (FICType != it500)
-        return 0;
+    if (FICType != it500) return 0;
     FRes = Sequence([&] { return Tool().StopBitControl(sbRestore); },
-                    [&] { return WriteBytes({0x75, 0x00}); },
+                    [&] {
+                        return WriteBytes({0x75, 0x00});
+                    },
                     [&] { return ConfigI2CWith(RDY_ActiveLow, scUseStop); },
                     [&] { return Tool().EventMode(true); });
     return FRes;
@@ -140,7 +130,9 @@ quint16 TKVR500Class::WriteReg(quint8 Address, quint8 Data) {
 quint16 TKVR500Class::IndirectRead(quint8 Address, quint8& Data) {
     FRes = 0;
     const quint16 pointed = Sequence([&] { return Tool().StopBitControl(sbOff); },
-                                     [&] { return WriteBytes({IndirectPointer, Address}); });
+                                     [&] {
+                                         return WriteBytes({IndirectPointer, Address});
+                                     });
     Tool().StopBitControl(sbRestore); // the stop condition is always given back
     if (pointed != 0) {
         FRes = pointed;
@@ -162,22 +154,21 @@ quint16 TKVR500Class::IndirectWrite(quint8 Address, quint8 Data) {
 
 quint16 TKVR500Class::GetVersion(quint16& ICVersion) {
     quint8 high = 0, low = 0;
-    const quint16 result = Sequence([&] { return ReadReg(0x01, high); },
-                                    [&] { return ReadReg(0x00, low); });
-    if (result == 0)
-        ICVersion = quint16(high << 8 | low);
+    const quint16 result =
+        Sequence([&] { return ReadReg(0x01, high); }, [&] { return ReadReg(0x00, low); });
+    if (result == 0) ICVersion = quint16(high << 8 | low);
     return result;
 }
 
 quint16 TKVR500Class::ReadFuseBanks(quint8 CommandBase, std::array<quint8*, 6> Banks) {
     for (quint8 bank = 0; bank < Banks.size(); ++bank) {
         TKvrByteArray read{};
-        const quint16 result =
-            Sequence([&] { return WriteBytes({FuseCommand, quint8(CommandBase + bank)}); },
-                     [&] { return WriteBytes({FuseReadBack}); },
-                     [&] { return Tool().CommsRead(1, read); });
-        if (result != 0)
-            return result;
+        const quint16 result = Sequence(
+            [&] {
+                return WriteBytes({FuseCommand, quint8(CommandBase + bank)});
+            },
+            [&] { return WriteBytes({FuseReadBack}); }, [&] { return Tool().CommsRead(1, read); });
+        if (result != 0) return result;
         *Banks[bank] = read[0];
     }
     return 0;
@@ -200,18 +191,22 @@ quint16 TKVR500Class::WriteFuses(quint8 FuseBank0, quint8 FuseBank1, quint8 Fuse
                                  quint8 BurnByte1, quint8 BurnByte3, quint8 BurnByte4,
                                  quint8 BurnByte2) {
     const quint8 banks[] = {FuseBank0, FuseBank1, FuseBank2, FuseBank3, FuseBank4, FuseBank5};
-    const quint16 prepared = Sequence([&] { return WriteBytes({0x0E, 0x05}); },
-                                      [&] { return WriteBytes({0x0F, 0x0F}); },
-                                      [&] { return WriteBytes({0xE1}); });
-    if (prepared != 0)
-        return prepared;
+    const quint16 prepared = Sequence(
+        [&] {
+            return WriteBytes({0x0E, 0x05});
+        },
+        [&] {
+            return WriteBytes({0x0F, 0x0F});
+        },
+        [&] { return WriteBytes({0xE1}); });
+    if (prepared != 0) return prepared;
     auto pulse = [&] { return Tool().FuseBurnConnect(BurnByte1, BurnByte2, BurnByte3, BurnByte4); };
     for (quint8 bank = 0; bank < std::size(banks); ++bank) {
-        const quint16 result = Sequence([&] { return WriteReg(FuseData, banks[bank]); },
-                                        [&] { return WriteReg(FuseCommand, quint8(FuseBurnBase + bank)); },
-                                        pulse, pulse, pulse);
-        if (result != 0)
-            return result;
+        const quint16 result =
+            Sequence([&] { return WriteReg(FuseData, banks[bank]); },
+                     [&] { return WriteReg(FuseCommand, quint8(FuseBurnBase + bank)); }, pulse,
+                     pulse, pulse);
+        if (result != 0) return result;
     }
     return 0;
 }
@@ -248,8 +243,7 @@ quint16 TKVR500Class::SetupCTSequence(double* SelectedAdjustableVoltage) {
                     [&] { return Tool().SetLSVoltage(FLSVoltage); },
                     [&] { return Tool().SetupComms(FCommsType, FCommsSpeed); },
                     [&] {
-                        if (FCommsType != ctI2C && FCommsType != ct662)
-                            return quint16(0);
+                        if (FCommsType != ctI2C && FCommsType != ct662) return quint16(0);
                         return Tool().ConfigI2C(FI2CType, FPullUpResistors, FI2CAddress, FReadyPin,
                                                 FStopCommand, FPolling);
                     });
@@ -274,8 +268,7 @@ quint16 TKVR500Class::StopStreaming() {
 
 quint16 TKVR500Class::UseStopCommand() {
     const quint16 configured = ConfigI2CWith(FI2CType, scUseStop);
-    if (configured != 0)
-        return configured;
+    if (configured != 0) return configured;
     TKvrByteArray discarded{};
     return Tool().CommsRead(1, discarded);
 }

@@ -104,8 +104,7 @@ void TPXS731Device::SetI2CAddress(const QString& Value) {
             text = TwoHexDigits(HighestI2CAddress);
             address = HighestI2CAddress;
         }
-        if (text != TwoHexDigits(F731I2CAddress))
-            F731I2CAddress = quint8(address);
+        if (text != TwoHexDigits(F731I2CAddress)) F731I2CAddress = quint8(address);
     } catch (const EConvertError&) {
         F731I2CAddress = 0; // unreadable text gives address 0, without an error
     }
@@ -117,18 +116,15 @@ quint16 TPXS731Device::EnterTestMode() {
 }
 
 quint16 TPXS731Device::EnterTestMode(quint8 Time) {
-    if (FICType != it649)
-        return 0;
+    if (FICType != it649) return 0;
     return EnterTestModeIt649(Time);
 }
 
 quint16 TPXS731Device::PowerOn() {
     // The supply is switched with I/O line 2 held low around it.
     quint16 result = Tool().IOWrite(PowerHandshakeIO, IOLow);
-    if (result == 0)
-        result = Tool().PowerOnDUT();
-    if (result == 0)
-        result = Tool().IOWrite(PowerHandshakeIO, IOHigh);
+    if (result == 0) result = Tool().PowerOnDUT();
+    if (result == 0) result = Tool().IOWrite(PowerHandshakeIO, IOHigh);
     return result;
 }
 
@@ -149,9 +145,7 @@ quint16 TPXS731Device::StartStreaming() {
 quint16 TPXS731Device::GetVersion(quint16& ICVersion) {
     quint8 high = 0, low = 0;
     quint16 result = ReadReg(0x34, high);
-    if (result == 0)
-        result = ReadReg(0x35, low);
-    if (result == 0)
-        ICVersion = quint16(high << 8 | low);
+    if (result == 0) result = ReadReg(0x35, low);
+    if (result == 0) ICVersion = quint16(high << 8 | low);
     return result;
 }

@@ -36,8 +36,7 @@ bool TIniFile::Exists() const {
 }
 
 QStringList TIniFile::ReadLines() const {
-    if (!Exists())
-        return {};
+    if (!Exists()) return {};
     QFile file(FFileName);
     const QFileInfo info(FFileName);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
@@ -49,8 +48,7 @@ QStringList TIniFile::ReadLines() const {
         throw EIniFileError("settings file too large: " + FFileName.toStdString());
     QStringList lines = QString::fromUtf8(bytes).split('\n');
     for (QString& line : lines)
-        if (line.endsWith('\r'))
-            line.chop(1);
+        if (line.endsWith('\r')) line.chop(1);
     return lines;
 }
 
@@ -70,27 +68,25 @@ QString TIniFile::ReadString(const QString& Section, const QString& Key,
 
 int TIniFile::ReadInteger(const QString& Section, const QString& Key, int Default) const {
     const QString text = ReadString(Section, Key, QString());
-    if (text.isNull())
-        return Default;
+    if (text.isNull()) return Default;
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     if (!ok)
-        throw EIniFileError(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+        throw EIniFileError(
+            QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
     return value;
 }
 
 bool TIniFile::ReadBool(const QString& Section, const QString& Key, bool Default) const {
     const QString text = ReadString(Section, Key, QString());
-    if (text.isNull())
-        return Default;
-    if (SameName(text, "true"))
-        return true;
-    if (SameName(text, "false"))
-        return false;
+    if (text.isNull()) return Default;
+    if (SameName(text, "true")) return true;
+    if (SameName(text, "false")) return false;
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     if (!ok)
-        throw EIniFileError(QStringLiteral("'%1' is not a valid boolean value").arg(text).toStdString());
+        throw EIniFileError(
+            QStringLiteral("'%1' is not a valid boolean value").arg(text).toStdString());
     return value != 0;
 }
 
@@ -111,14 +107,11 @@ bool TIniFile::WriteString(const QString& Section, const QString& Key, const QSt
     for (int i = 0; i < lines.size() && !written; ++i) {
         if (const auto name = SectionName(lines[i])) {
             inSection = SameName(*name, Section);
-            if (inSection)
-                sectionEnd = i + 1;
+            if (inSection) sectionEnd = i + 1;
             continue;
         }
-        if (!inSection)
-            continue;
-        if (!lines[i].trimmed().isEmpty())
-            sectionEnd = i + 1;
+        if (!inSection) continue;
+        if (!lines[i].trimmed().isEmpty()) sectionEnd = i + 1;
         if (SameName(KeyOf(lines[i]), Key)) {
             lines[i] = entry;
             written = true;
@@ -126,8 +119,7 @@ bool TIniFile::WriteString(const QString& Section, const QString& Key, const QSt
     }
     if (!written) {
         if (sectionEnd < 0) {
-            if (!lines.isEmpty())
-                lines << QString();
+            if (!lines.isEmpty()) lines << QString();
             lines << '[' + Section + ']' << entry;
         } else {
             lines.insert(sectionEnd, entry);
@@ -135,8 +127,7 @@ bool TIniFile::WriteString(const QString& Section, const QString& Key, const QSt
     }
 
     QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    if (!file.open(QIODevice::WriteOnly)) return false;
     file.write((lines.join("\r\n") + "\r\n").toUtf8());
     return file.commit();
 }

@@ -9,14 +9,12 @@ QRect ContainerAfterResize(QRect Container, int RightColumnLeft, int OuterHeight
         Container.setWidth(RightColumnLeft - 8 - Container.left());
     if (Container.top() + Container.height() > OuterHeight - 58)
         Container.setHeight(OuterHeight - 58);
-    if (Container.top() + Container.height() > ClientHeight)
-        Container.setHeight(ClientHeight - 19);
+    if (Container.top() + Container.height() > ClientHeight) Container.setHeight(ClientHeight - 19);
     return Container;
 }
 
 TChannelLabelLefts ChannelLabelLefts(int X0, bool HighDpi) {
-    if (HighDpi)
-        return {X0 + 28, X0 + 46, X0 + 19};
+    if (HighDpi) return {X0 + 28, X0 + 46, X0 + 19};
     return {X0 + 15, X0 + 35, X0 + 15};
 }
 

@@ -3,8 +3,7 @@
 namespace RemoteCommand {
 
 int Answer(const QString& Text) {
-    if (Text.contains(QStringLiteral("Status")))
-        return 1;
+    if (Text.contains(QStringLiteral("Status"))) return 1;
     return AsksToClose(Text) ? 2 : 0;
 }
 

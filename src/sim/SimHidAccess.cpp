@@ -12,8 +12,7 @@ public:
 
     bool Flush() override {
         std::lock_guard lock(FQueue->Lock);
-        if (FQueue->Gone)
-            return false;
+        if (FQueue->Gone) return false;
         // Reports still on their way (not yet due) are not in the queue yet.
         const auto now = TSimHidDevice::TClock::now();
         while (!FQueue->Reports.empty() && FQueue->Reports.front().first <= now)
@@ -22,8 +21,7 @@ public:
     }
 
     bool Write(const quint8* Data, int Length) override {
-        if (!FDevice->PluggedIn())
-            return false;
+        if (!FDevice->PluggedIn()) return false;
         FDevice->OutputReport(Data, Length);
         return true;
     }
@@ -33,8 +31,7 @@ public:
         const auto deadline = TSimHidDevice::TClock::now() + milliseconds(std::max(TimeoutMs, 0));
         std::unique_lock lock(FQueue->Lock);
         for (;;) {
-            if (FQueue->Gone)
-                return -1;
+            if (FQueue->Gone) return -1;
             if (FQueue->Interrupted) {
                 FQueue->Interrupted = false;
                 return 0;
@@ -47,11 +44,9 @@ public:
                 std::memcpy(Data, report.constData(), size_t(n));
                 return n;
             }
-            if (now >= deadline)
-                return 0;
+            if (now >= deadline) return 0;
             auto wakeAt = deadline;
-            if (!FQueue->Reports.empty())
-                wakeAt = std::min(wakeAt, FQueue->Reports.front().first);
+            if (!FQueue->Reports.empty()) wakeAt = std::min(wakeAt, FQueue->Reports.front().first);
             FQueue->Arrived.wait_until(lock, wakeAt);
         }
     }
@@ -130,8 +125,7 @@ void TSimHidAccess::Plug(const std::shared_ptr<TSimHidDevice>& Device) {
 
 void TSimHidAccess::Unplug(const std::shared_ptr<TSimHidDevice>& Device) {
     const auto it = std::find(FDevices.begin(), FDevices.end(), Device);
-    if (it == FDevices.end())
-        return;
+    if (it == FDevices.end()) return;
     FDevices.erase(it);
     Device->SetGone();
     NotifyChanged();
@@ -162,8 +156,7 @@ void TSimHidAccess::NotifyChanged() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (OnDevicesChanged)
-                OnDevicesChanged();
+            if (OnDevicesChanged) OnDevicesChanged();
         },
         Qt::QueuedConnection);
 }

@@ -1,8 +1,7 @@
 #include "SimIC.h"
 
 void TRegisterIC::Write(const QByteArray& Bytes, bool /*Stop*/) {
-    if (Bytes.isEmpty())
-        return;
+    if (Bytes.isEmpty()) return;
     FPointer = quint8(Bytes[0]);
     for (int i = 1; i < Bytes.size(); ++i)
         Memory[FPointer++] = quint8(Bytes[i]);

@@ -66,8 +66,7 @@ TVirtualDongle::~TVirtualDongle() {
 
 std::optional<quint16> TVirtualDongle::ProductIDOfModel(const QString& Model) {
     for (const TModel& m : Models)
-        if (Model.compare(QLatin1String(m.Name), Qt::CaseInsensitive) == 0)
-            return m.ProductID;
+        if (Model.compare(QLatin1String(m.Name), Qt::CaseInsensitive) == 0) return m.ProductID;
     return std::nullopt;
 }
 
@@ -137,12 +136,10 @@ QByteArray TVirtualDongle::Report(quint8 Kind, quint8 MessageID) const {
 }
 
 void TVirtualDongle::OutputReport(const quint8* Data, int Length) {
-    if (Length < 4)
-        return; // not a request
+    if (Length < 4) return; // not a request
     std::lock_guard lock(FLock);
     FRequests.push_back(Bytes(Data, Length));
-    if (FFaults.NoAnswer)
-        return;
+    if (FFaults.NoAnswer) return;
     const quint8 messageID = Data[1];
     const quint8 code = Data[2];
     const auto latency = FConfig.Latency;
@@ -180,8 +177,7 @@ void TVirtualDongle::OutputReport(const quint8* Data, int Length) {
         error = forced->second;
     else
         error = Execute(code, reinterpret_cast<const quint8*>(request.constData()), reply);
-    if (FFaults.FailAfter >= 0)
-        --FFaults.FailAfter;
+    if (FFaults.FailAfter >= 0) --FFaults.FailAfter;
     if (error != 0) {
         reply = Report(ReportKind::Error, messageID);
         PutBigEndian(reply, 4, error, 2);
@@ -198,39 +194,29 @@ quint16 TVirtualDongle::Execute(quint8 Code, const quint8* Request, QByteArray& 
 
     switch (Code) {
     case SetICType:
-        if (s.Powered)
-            return Error(Code, 0x02);
-        if (b3 == 1)
-            return 0; // logic type
-        if (b3 != 2 || p[0] != 0 || p[1] < 1 || p[1] > 5)
-            return Error(Code, 0x01);
+        if (s.Powered) return Error(Code, 0x02);
+        if (b3 == 1) return 0; // logic type
+        if (b3 != 2 || p[0] != 0 || p[1] < 1 || p[1] > 5) return Error(Code, 0x01);
         s.ICType = p[1];
         return 0;
     case PowerOn:
-        if (s.Powered)
-            return Error(Code, 0x03);
-        if (s.Volts < 1.0 || s.Volts > 5.5)
-            return Error(Code, 0x01);
+        if (s.Powered) return Error(Code, 0x03);
+        if (s.Volts < 1.0 || s.Volts > 5.5) return Error(Code, 0x01);
         s.Powered = true;
         FIC->SetPower(true);
         Reply[4] = 1;
         return 0;
     case PowerOff:
-        if (b3 == 4)
-            return 0; // bins of a tester
-        if (!s.Powered)
-            return Error(Code, 0x01);
+        if (b3 == 4) return 0; // bins of a tester
+        if (!s.Powered) return Error(Code, 0x01);
         StopStreamingLocked();
         s.Powered = false;
         FIC->SetPower(false);
         return 0;
     case EnterTM: {
-        if (s.Powered)
-            return Error(Code, 0x03);
-        if (s.ICType == 0)
-            return Error(Code, 0x04);
-        if (b3 != 8 && b3 != 2)
-            return Error(Code, InvalidParameter);
+        if (s.Powered) return Error(Code, 0x03);
+        if (s.ICType == 0) return Error(Code, 0x04);
+        if (b3 != 8 && b3 != 2) return Error(Code, InvalidParameter);
         // The entry pulse starts the IC from cold; it stays powered afterwards.
         s.Powered = true;
         FIC->SetPower(true);
@@ -243,13 +229,10 @@ quint16 TVirtualDongle::Execute(quint8 Code, const quint8* Request, QByteArray& 
         return 0;
     }
     case SetupComms:
-        if (s.ICType == 0)
-            return Error(Code, 0x03);
-        if (p[0] < 1 || p[0] > ct662 + 1)
-            return Error(Code, 0x01);
+        if (s.ICType == 0) return Error(Code, 0x03);
+        if (p[0] < 1 || p[0] > ct662 + 1) return Error(Code, 0x01);
         if (b3 == 5) {
-            if (p[0] != ctI2C + 1 || p[1] != CustomI2CSpeedCode)
-                return Error(Code, 0x02);
+            if (p[0] != ctI2C + 1 || p[1] != CustomI2CSpeedCode) return Error(Code, 0x02);
             s.I2CSpeedHz = quint32(p[2]) << 16 | quint32(p[3]) << 8 | p[4];
         } else if (b3 != 2 || p[1] < 1 || p[1] > csSlow + 1) {
             return Error(Code, 0x02);
@@ -259,8 +242,7 @@ quint16 TVirtualDongle::Execute(quint8 Code, const quint8* Request, QByteArray& 
         FIC->SetLink(p[0]);
         return 0;
     case SetLSVoltage:
-        if (p[0] < 1 || p[0] > 2)
-            return Error(Code, 0x01);
+        if (p[0] < 1 || p[0] > 2) return Error(Code, 0x01);
         s.LevelShifter = p[0];
         return 0;
     case SetDUTVoltage: {
@@ -273,14 +255,12 @@ quint16 TVirtualDongle::Execute(quint8 Code, const quint8* Request, QByteArray& 
             volts = (p[0] << 4 | p[1] >> 4) * 6.6 / 4096;
         else
             return Error(Code, InvalidParameter);
-        if (volts < 1.0 || volts > 5.5)
-            return Error(Code, 0x01);
+        if (volts < 1.0 || volts > 5.5) return Error(Code, 0x01);
         s.Volts = volts;
         return 0;
     }
     case SetCTID:
-        if (p[0] > 15)
-            return Error(Code, 0x01);
+        if (p[0] > 15) return Error(Code, 0x01);
         s.ToolID = p[0];
         return 0;
     case GetCTFWVersion:
@@ -288,21 +268,15 @@ quint16 TVirtualDongle::Execute(quint8 Code, const quint8* Request, QByteArray& 
         Reply[8] = char(FConfig.Build);
         return 0;
     case CommsRead:
-        if (s.CommsType == 0)
-            return Error(Code, 0x01);
-        if (p[0] > ReplyDataBytes)
-            return Error(Code, 0x02);
-        if (!s.Powered)
-            return Error(Code, 0x03);
+        if (s.CommsType == 0) return Error(Code, 0x01);
+        if (p[0] > ReplyDataBytes) return Error(Code, 0x02);
+        if (!s.Powered) return Error(Code, 0x03);
         Reply.replace(4, p[0], FIC->Read(p[0], !s.StopSuppressed));
         return 0;
     case CommsWrite:
-        if (s.CommsType == 0)
-            return Error(Code, 0x01);
-        if (b3 > ChunkSize)
-            return Error(Code, 0x02);
-        if (!s.Powered)
-            return Error(Code, 0x03);
+        if (s.CommsType == 0) return Error(Code, 0x01);
+        if (b3 > ChunkSize) return Error(Code, 0x02);
+        if (!s.Powered) return Error(Code, 0x03);
         FIC->Write(Bytes(p, b3), !s.StopSuppressed);
         Reply.replace(4, b3, Bytes(p, b3)); // what went over the wire, read back
         return 0;
@@ -312,78 +286,61 @@ quint16 TVirtualDongle::Execute(quint8 Code, const quint8* Request, QByteArray& 
     case StartLongStreaming:
         return StreamCommand(Code, Request);
     case FuseBurnConnect:
-        if (!s.Powered)
-            return Error(Code, 0x05);
+        if (!s.Powered) return Error(Code, 0x05);
         FIC->BurnPulse(Bytes(p, 4));
         return 0;
     case ConfigI2C:
-        if (!i2c)
-            return Error(Code, 0x01);
-        if (p[0] < 1 || p[0] > 4)
-            return Error(Code, 0x02);
-        if (p[1] < 1 || p[1] > 2)
-            return Error(Code, 0x03);
-        if (p[2] > 0x7F)
-            return Error(Code, 0x04);
+        if (!i2c) return Error(Code, 0x01);
+        if (p[0] < 1 || p[0] > 4) return Error(Code, 0x02);
+        if (p[1] < 1 || p[1] > 2) return Error(Code, 0x03);
+        if (p[2] > 0x7F) return Error(Code, 0x04);
         s.I2CConfig = Bytes(p, 6);
         return 0;
     case IORead:
-        if (p[0] >= s.IO.size())
-            return Error(Code, 0x01);
+        if (p[0] >= s.IO.size()) return Error(Code, 0x01);
         Reply[4] = char(s.IO[p[0]]);
         return 0;
     case IOWrite:
-        if (p[0] >= s.IO.size())
-            return Error(Code, 0x01);
-        if (p[1] != 1 && p[1] != 2)
-            return Error(Code, 0x03);
+        if (p[0] >= s.IO.size()) return Error(Code, 0x01);
+        if (p[1] != 1 && p[1] != 2) return Error(Code, 0x03);
         s.IO[p[0]] = p[1];
         return 0;
     case I2CRead: {
-        if (!i2c)
-            return Error(Code, 0x01);
+        if (!i2c) return Error(Code, 0x01);
         const int addressSize = b3;
         const quint8 count = Request[4 + addressSize];
-        if (addressSize < 1 || addressSize > 4 || count > ReplyDataBytes)
-            return Error(Code, 0x02);
-        if (!s.Powered)
-            return Error(Code, 0x03);
+        if (addressSize < 1 || addressSize > 4 || count > ReplyDataBytes) return Error(Code, 0x02);
+        if (!s.Powered) return Error(Code, 0x03);
         // The address goes out as a write without stop, then the read follows.
         FIC->Write(Bytes(p + addressSize - 1, 1), false);
         Reply.replace(4, count, FIC->Read(count, !s.StopSuppressed));
         return 0;
     }
     case DongleCode::StopBitControl:
-        if (p[0] > sbRestore)
-            return Error(Code, InvalidParameter);
+        if (p[0] > sbRestore) return Error(Code, InvalidParameter);
         s.StopSuppressed = p[0] == sbOff;
         return 0;
     case DetectRFModule:
-        if (!FConfig.RFModule)
-            return Error(Code, InvalidCommand);
+        if (!FConfig.RFModule) return Error(Code, InvalidCommand);
         Reply[4] = 1;
         return 0;
     case DongleCode::EventMode:
         s.EventMode = p[0] != 0;
         return 0;
     case LongBufferChunk:
-        if (b3 == 0)
-            FLongBuffer.clear();
+        if (b3 == 0) FLongBuffer.clear();
         FLongBuffer.append(Bytes(p, ChunkSize));
         return 0;
     case LongBufferCommit: {
         const int size = p[3] << 8 | p[4];
-        if (size < 1 || size > FLongBuffer.size())
-            return Error(Code, InvalidParameter);
-        if (!s.Powered)
-            return Error(Code, 0x03);
+        if (size < 1 || size > FLongBuffer.size()) return Error(Code, InvalidParameter);
+        if (!s.Powered) return Error(Code, 0x03);
         QByteArray write = Bytes(p + 1 + (p[0] == 2 ? 1 : 0), 1) + FLongBuffer.left(size);
         FIC->Write(write, true);
         return 0;
     }
     case SetLED:
-        if (p[0] > lcAmber)
-            return Error(Code, 0x01);
+        if (p[0] > lcAmber) return Error(Code, 0x01);
         s.Led = p[0];
         return 0;
     default:
@@ -398,17 +355,12 @@ quint16 TVirtualDongle::StreamCommand(quint8 Code, const quint8* Request) {
     TState& s = FState;
     switch (Code) {
     case StartStreaming: {
-        if (s.CommsType == 0)
-            return Error(Code, 0x01);
-        if (b3 == 0)
-            return Error(Code, 0x02);
-        if (!s.Powered)
-            return Error(Code, 0x05);
-        if (s.Streaming)
-            return Error(Code, InvalidCommand);
+        if (s.CommsType == 0) return Error(Code, 0x01);
+        if (b3 == 0) return Error(Code, 0x02);
+        if (!s.Powered) return Error(Code, 0x05);
+        if (s.Streaming) return Error(Code, InvalidCommand);
         FStreamChunks.append(Bytes(p, std::min<int>(b3, ChunkSize)));
-        if (b3 > ChunkSize)
-            return 0; // more chunks follow
+        if (b3 > ChunkSize) return 0; // more chunks follow
         s.StreamList = FStreamChunks;
         FStreamChunks.clear();
         s.LongStreaming = false;
@@ -419,17 +371,12 @@ quint16 TVirtualDongle::StreamCommand(quint8 Code, const quint8* Request) {
         s.LongLength = quint16(p[0] << 8 | p[1]);
         return 0;
     case StartLongStreaming: {
-        if (s.CommsType == 0)
-            return Error(Code, 0x01);
-        if (!s.Powered)
-            return Error(Code, 0x05);
-        if (s.LongLength == 0)
-            return Error(Code, 0x02);
-        if (b3 == 0)
-            FStreamChunks.clear();
+        if (s.CommsType == 0) return Error(Code, 0x01);
+        if (!s.Powered) return Error(Code, 0x05);
+        if (s.LongLength == 0) return Error(Code, 0x02);
+        if (b3 == 0) FStreamChunks.clear();
         FStreamChunks.append(Bytes(p, ChunkSize));
-        if (FStreamChunks.size() < s.LongLength)
-            return 0;
+        if (FStreamChunks.size() < s.LongLength) return 0;
         s.StreamList = FStreamChunks.left(s.LongLength);
         FStreamChunks.clear();
         s.LongStreaming = true;
@@ -437,8 +384,7 @@ quint16 TVirtualDongle::StreamCommand(quint8 Code, const quint8* Request) {
         return 0;
     }
     case StopStreaming:
-        if (!s.Streaming)
-            return Error(Code, 0x01);
+        if (!s.Streaming) return Error(Code, 0x01);
         StopStreamingLocked();
         return 0;
     }
@@ -450,8 +396,7 @@ void TVirtualDongle::StartStreamingLocked() {
     FStreamStart = FClock();
     FSamplesDue = 0;
     FPacketCounter = 0;
-    if (!FPacer.joinable())
-        FPacer = std::thread(&TVirtualDongle::PacerLoop, this);
+    if (!FPacer.joinable()) FPacer = std::thread(&TVirtualDongle::PacerLoop, this);
     FPacerWake.notify_all();
 }
 
@@ -484,22 +429,18 @@ void TVirtualDongle::StopPacer() {
         FPacerStop = true;
         FPacerWake.notify_all();
     }
-    if (FPacer.joinable())
-        FPacer.join();
+    if (FPacer.joinable()) FPacer.join();
 }
 
 int TVirtualDongle::PumpLocked(TClock::time_point Now) {
-    if (!FState.Streaming)
-        return 0;
+    if (!FState.Streaming) return 0;
     const double elapsed = std::chrono::duration<double>(Now - FStreamStart).count();
     const quint64 due = quint64(std::max(0.0, elapsed) * FSampleRate) + 1;
-    if (due - FSamplesDue > MaxCatchUpSamples)
-        FSamplesDue = due - MaxCatchUpSamples;
+    if (due - FSamplesDue > MaxCatchUpSamples) FSamplesDue = due - MaxCatchUpSamples;
     int sent = 0;
     for (; FSamplesDue < due; ++FSamplesDue, ++sent) {
         FIC->Advance(double(FSamplesDue) / FSampleRate);
-        if (FIC->Streams())
-            SendSampleLocked(FIC->Sample(FState.StreamList));
+        if (FIC->Streams()) SendSampleLocked(FIC->Sample(FState.StreamList));
     }
     return sent;
 }
@@ -528,7 +469,8 @@ void TVirtualDongle::SendSampleLocked(const QByteArray& Sample) {
 }
 
 void TVirtualDongle::SendStreamReportLocked(const QByteArray& Report) {
-    if (FFaults.DropShare > 0 && std::uniform_real_distribution<>(0, 1)(FRandom) < FFaults.DropShare)
+    if (FFaults.DropShare > 0 &&
+        std::uniform_real_distribution<>(0, 1)(FRandom) < FFaults.DropShare)
         return;
     if (FFaults.ReorderOne) {
         FFaults.ReorderOne = false;

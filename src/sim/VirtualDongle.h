@@ -25,13 +25,13 @@ struct TVirtualDongleConfig {
 
 // Misbehaviour on demand.
 struct TDongleFaults {
-    bool NoAnswer = false;      // swallow every request
-    bool GarbageReply = false;  // answer with bytes that match nothing
-    bool ShortReply = false;    // answer with a report cut after its first two bytes
-    int ExtraNonMatching = 0;   // replies with other message IDs before the answer
-    int StreamingBefore = 0;    // streaming packets before the answer
+    bool NoAnswer = false;                     // swallow every request
+    bool GarbageReply = false;                 // answer with bytes that match nothing
+    bool ShortReply = false;                   // answer with a report cut after its first two bytes
+    int ExtraNonMatching = 0;                  // replies with other message IDs before the answer
+    int StreamingBefore = 0;                   // streaming packets before the answer
     std::map<quint8, quint16> ErrorForCommand; // answer a command code with this error
-    int FailAfter = -1;         // answer the request after this many more with FailCode
+    int FailAfter = -1; // answer the request after this many more with FailCode
     quint16 FailCode = 0;
     double DropShare = 0;       // share of streaming reports lost on the way
     bool DuplicateOne = false;  // the next streaming report arrives twice

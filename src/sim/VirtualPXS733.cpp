@@ -73,8 +73,7 @@ void TVirtualPXS733::SetPower(bool On) {
     FIndirectRead = false;
     FArmedBank.reset();
     FUnlockStep = 0;
-    if (On)
-        std::copy_n(FFuses.begin(), FBanks.size(), FBanks.begin()); // a cold start
+    if (On) std::copy_n(FFuses.begin(), FBanks.size(), FBanks.begin()); // a cold start
 }
 
 void TVirtualPXS733::SetLink(quint8 CommsTypeCode) {
@@ -87,10 +86,8 @@ quint8 TVirtualPXS733::EnterTestMode(const QByteArray& /*Arguments*/) {
 }
 
 quint8 TVirtualPXS733::ReadRegister(quint8 Address) const {
-    if (Address == TestModeRegister)
-        return FTestMode ? TestModeMarker : 0;
-    if (Address == FuseReadBackRegister)
-        return FFuseReadBack;
+    if (Address == TestModeRegister) return FTestMode ? TestModeMarker : 0;
+    if (Address == FuseReadBackRegister) return FFuseReadBack;
     if (FTestMode && Address >= FirstBankRegister && Address < FirstBankRegister + FBanks.size())
         return FBanks[Address - FirstBankRegister];
     return FMap[Address];
@@ -102,11 +99,20 @@ void TVirtualPXS733::WriteRegister(quint8 Address, quint8 Value) {
         return;
     }
     switch (Address) {
-    case FuseCommandRegister: FuseCommand(Value); return;
-    case FuseDataRegister: FBurnData = Value; return;
-    case 0x0E: FUnlockStep = Value == 0x05 ? 1 : 0; return;
-    case TestModeRegister: FUnlockStep = FUnlockStep == 1 && Value == 0x0F ? 2 : 0; return;
-    default: FMap[Address] = Value;
+    case FuseCommandRegister:
+        FuseCommand(Value);
+        return;
+    case FuseDataRegister:
+        FBurnData = Value;
+        return;
+    case 0x0E:
+        FUnlockStep = Value == 0x05 ? 1 : 0;
+        return;
+    case TestModeRegister:
+        FUnlockStep = FUnlockStep == 1 && Value == 0x0F ? 2 : 0;
+        return;
+    default:
+        FMap[Address] = Value;
     }
 }
 
@@ -116,19 +122,16 @@ void TVirtualPXS733::FuseCommand(quint8 Command) {
     switch (Command & 0xF0) {
     case 0x10: // read bank
     case 0x90: // verify-read bank
-        if (low < banks)
-            FFuseReadBack = FFuses[size_t(low)];
+        if (low < banks) FFuseReadBack = FFuses[size_t(low)];
         return;
     case 0x60: // burn bank 0x68 + n, armed only after the unlock sequence
-        if (low >= 8 && low - 8 < banks && FUnlockStep == 3)
-            FArmedBank = low - 8;
+        if (low >= 8 && low - 8 < banks && FUnlockStep == 3) FArmedBank = low - 8;
         return;
     }
 }
 
 void TVirtualPXS733::Write(const QByteArray& Bytes, bool /*Stop*/) {
-    if (!FPowered || Bytes.isEmpty())
-        return;
+    if (!FPowered || Bytes.isEmpty()) return;
     FPointer = quint8(Bytes[0]);
     FIndirectRead = false;
     if (FPointer == IndirectPointerRegister && Bytes.size() >= 2) {
@@ -139,16 +142,14 @@ void TVirtualPXS733::Write(const QByteArray& Bytes, bool /*Stop*/) {
             FIndirectRead = true; // the next read comes from the indirect space
         return;
     }
-    if (Bytes.size() == 1 && FPointer == 0xE1 && FUnlockStep == 2)
-        FUnlockStep = 3;
+    if (Bytes.size() == 1 && FPointer == 0xE1 && FUnlockStep == 2) FUnlockStep = 3;
     for (int i = 1; i < Bytes.size(); ++i)
         WriteRegister(FPointer++, quint8(Bytes[i]));
 }
 
 QByteArray TVirtualPXS733::Read(int Count, bool Stop) {
     QByteArray bytes(Count, '\0');
-    if (!FPowered)
-        return bytes;
+    if (!FPowered) return bytes;
     if (FIndirectRead) {
         for (int i = 0; i < Count; ++i)
             bytes[i] = char(FIndirect[FIndirectPointer++]);
@@ -159,14 +160,12 @@ QByteArray TVirtualPXS733::Read(int Count, bool Stop) {
     for (int i = 0; i < Count; ++i)
         bytes[i] = char(ReadRegister(FPointer++));
     // Reading the marker register with a stop condition ends test mode.
-    if (FTestMode && first == TestModeRegister && Stop)
-        FTestMode = false;
+    if (FTestMode && first == TestModeRegister && Stop) FTestMode = false;
     return bytes;
 }
 
 void TVirtualPXS733::BurnPulse(const QByteArray& /*Bytes*/) {
-    if (!FPowered || !FArmedBank)
-        return;
+    if (!FPowered || !FArmedBank) return;
     ++FBurnPulses;
     FFuses[size_t(*FArmedBank)] |= FBurnData; // a fuse, once blown, stays blown
 }
@@ -215,20 +214,18 @@ void TVirtualPXS733::Put16(quint8 Address, int Value) {
 
 void TVirtualPXS733::Advance(double Seconds) {
     double dt = Seconds - FTime;
-    if (dt < 0 || dt > 1)
-        dt = 0.01; // a new stream, or a long pause: carry on from here
+    if (dt < 0 || dt > 1) dt = 0.01; // a new stream, or a long pause: carry on from here
     FTime = std::max(Seconds, FTime + dt);
 
     // The event depth now: a smooth dip into and out of the periodic or scripted event.
     auto dip = [](double into, double duration, int depth) {
-        if (into < 0 || into > duration || duration <= 0)
-            return 0.0;
+        if (into < 0 || into > duration || duration <= 0) return 0.0;
         return depth * std::sin(M_PI * into / duration);
     };
     double depth = 0;
     if (FEventPeriod > 0)
-        depth = dip(std::fmod(FTime, FEventPeriod) - (FEventPeriod - FEventDuration), FEventDuration,
-                    FEventDepth);
+        depth = dip(std::fmod(FTime, FEventPeriod) - (FEventPeriod - FEventDuration),
+                    FEventDuration, FEventDepth);
     depth = std::max(depth, dip(FTime - FScriptedStart, FScriptedDuration, FScriptedDepth));
 
     // Movement is the noiseless count changing fast.
@@ -238,15 +235,12 @@ void TVirtualPXS733::Advance(double Seconds) {
     FCount1 = 1200 + Noise();
     const bool activated = FLTA - FCount > ActivationThreshold;
     // The LTA follows slowly, and halts while a channel is active.
-    if (!activated)
-        FLTA += (FCount - FLTA) * std::min(1.0, dt / LTATimeConstant);
+    if (!activated) FLTA += (FCount - FLTA) * std::min(1.0, dt / LTATimeConstant);
     FLTA1 += (FCount1 - FLTA1) * std::min(1.0, dt / LTATimeConstant);
 
     quint8 flags = FlagIsCh0;
-    if (activated)
-        flags |= FlagActivation | FlagFilterHalt;
-    if (moving)
-        flags |= FlagMovement;
+    if (activated) flags |= FlagActivation | FlagFilterHalt;
+    if (moving) flags |= FlagMovement;
     FMap[SystemFlags] = flags;
     Put16(Count0, int(std::lround(FCount)));
     Put16(Count1, int(std::lround(FCount1)));

@@ -28,7 +28,12 @@ public:
         Multipliers0 = 0xC5,
         Compensation0 = 0xC7,
     };
-    enum Flag : quint8 { FlagIsCh0 = 0x08, FlagFilterHalt = 0x10, FlagMovement = 0x40, FlagActivation = 0x80 };
+    enum Flag : quint8 {
+        FlagIsCh0 = 0x08,
+        FlagFilterHalt = 0x10,
+        FlagMovement = 0x40,
+        FlagActivation = 0x80
+    };
     static constexpr quint8 StreamBit = 0x04; // in bank 1
     static constexpr std::array<quint8, 6> DefaultFuses{0x48, 0x01, 0x24, 0x03, 0x00, 0x00};
 

@@ -110,7 +110,6 @@ QString GetErrorText(quint16 Code) {
     // The generic dongle errors are reported in the low byte by any command.
     const quint16 key = (low == 0xFD || low == 0xFE || low == 0xFF) ? low : Code;
     for (const TErrorRecord& record : Entries)
-        if (record.ErrorCode == key)
-            return QString::fromUtf8(record.Text);
+        if (record.ErrorCode == key) return QString::fromUtf8(record.Text);
     return QStringLiteral("Unknown error code");
 }

@@ -30,8 +30,7 @@ QString FromWide(const wchar_t* Text) {
 std::optional<THidReportLengths> ReportLengthsOf(const QString& Path) {
     const QString node = QFileInfo(Path).fileName();
     QFile file("/sys/class/hidraw/" + node + "/device/report_descriptor");
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     const QByteArray bytes = file.read(4096);
     return ParseReportDescriptor(reinterpret_cast<const quint8*>(bytes.constData()),
                                  int(bytes.size()));
@@ -46,12 +45,16 @@ QString OpenFailureReason(const QString& Path) {
     }
     switch (errno) {
     case EACCES:
-    case EPERM: return QStringLiteral("permission denied (install the udev rule for the dongles)");
+    case EPERM:
+        return QStringLiteral("permission denied (install the udev rule for the dongles)");
     case ENOENT:
     case ENODEV:
-    case ENXIO: return QStringLiteral("device gone");
-    case EBUSY: return QStringLiteral("device busy");
-    default: return QString::fromLocal8Bit(std::strerror(errno));
+    case ENXIO:
+        return QStringLiteral("device gone");
+    case EBUSY:
+        return QStringLiteral("device busy");
+    default:
+        return QString::fromLocal8Bit(std::strerror(errno));
     }
 }
 
@@ -65,10 +68,8 @@ public:
         unsigned char scratch[1024];
         for (int i = 0; i < MaxFlushReads; ++i) {
             const int n = hid_read_timeout(FDevice, scratch, sizeof scratch, 0);
-            if (n < 0)
-                return false;
-            if (n == 0)
-                return true;
+            if (n < 0) return false;
+            if (n == 0) return true;
         }
         return true;
     }
@@ -78,14 +79,11 @@ public:
     }
 
     int Read(quint8* Data, int Length, int TimeoutMs) override {
-        if (FNumbered)
-            return hid_read_timeout(FDevice, Data, size_t(Length), TimeoutMs);
+        if (FNumbered) return hid_read_timeout(FDevice, Data, size_t(Length), TimeoutMs);
         // Unnumbered reports come without their ID byte; put the 0 in front.
-        if (Length < 1)
-            return -1;
+        if (Length < 1) return -1;
         const int n = hid_read_timeout(FDevice, Data + 1, size_t(Length - 1), TimeoutMs);
-        if (n <= 0)
-            return n;
+        if (n <= 0) return n;
         Data[0] = 0;
         return n + 1;
     }
@@ -107,18 +105,16 @@ THidApiAccess::THidApiAccess(QObject* Parent) : QObject(Parent), FDebounce(new Q
 
 THidApiAccess::~THidApiAccess() {
     delete FNotifier;
-    if (FMonitor)
-        udev_monitor_unref(FMonitor);
-    if (FUdev)
-        udev_unref(FUdev);
+    if (FMonitor) udev_monitor_unref(FMonitor);
+    if (FUdev) udev_unref(FUdev);
     hid_exit();
 }
 
 void THidApiAccess::StartMonitor() {
     FUdev = udev_new();
-    if (FUdev)
-        FMonitor = udev_monitor_new_from_netlink(FUdev, "udev");
-    if (FMonitor && udev_monitor_filter_add_match_subsystem_devtype(FMonitor, "hidraw", nullptr) >= 0 &&
+    if (FUdev) FMonitor = udev_monitor_new_from_netlink(FUdev, "udev");
+    if (FMonitor &&
+        udev_monitor_filter_add_match_subsystem_devtype(FMonitor, "hidraw", nullptr) >= 0 &&
         udev_monitor_enable_receiving(FMonitor) >= 0) {
         FNotifier = new QSocketNotifier(udev_monitor_get_fd(FMonitor), QSocketNotifier::Read, this);
         connect(FNotifier, &QSocketNotifier::activated, this, &THidApiAccess::UdevEvent);
@@ -137,8 +133,7 @@ void THidApiAccess::UdevEvent() {
 }
 
 void THidApiAccess::NotifyChanged() {
-    if (OnDevicesChanged)
-        OnDevicesChanged();
+    if (OnDevicesChanged) OnDevicesChanged();
 }
 
 QList<THidDeviceInfo> THidApiAccess::Enumerate() {
@@ -148,8 +143,7 @@ QList<THidDeviceInfo> THidApiAccess::Enumerate() {
         const QString path = QString::fromLocal8Bit(d->path);
         const bool seen = std::any_of(devices.begin(), devices.end(),
                                       [&](const THidDeviceInfo& i) { return i.Path == path; });
-        if (seen)
-            continue; // one entry per interface, whatever its number of usages
+        if (seen) continue; // one entry per interface, whatever its number of usages
         THidDeviceInfo info;
         info.Path = path;
         info.VendorID = d->vendor_id;

@@ -19,8 +19,7 @@ THidDevice::~THidDevice() {
 void THidDevice::Open(THidAccess& Access) {
     QString error;
     FHandle = Access.Open(FInfo.Path, error);
-    if (FHandle)
-        FReaderHandle = Access.Open(FInfo.Path, error);
+    if (FHandle) FReaderHandle = Access.Open(FInfo.Path, error);
     if (!FHandle || !FReaderHandle) {
         FHandle.reset();
         FReaderHandle.reset();
@@ -41,8 +40,7 @@ int THidDevice::ReadReport(quint8* Data, int Length, int TimeoutMs) {
 }
 
 void THidDevice::StartReader() {
-    if (FReader.joinable() || !FReaderHandle || !FPluggedIn)
-        return;
+    if (FReader.joinable() || !FReaderHandle || !FPluggedIn) return;
     // Reports that came while nobody was reading are stale by now.
     FReaderHandle->Flush();
     FStopReader = false;
@@ -50,8 +48,7 @@ void THidDevice::StartReader() {
 }
 
 void THidDevice::StopReader() {
-    if (!FReader.joinable())
-        return;
+    if (!FReader.joinable()) return;
     FStopReader = true;
     FReaderHandle->Interrupt();
     FReader.join();
@@ -71,13 +68,10 @@ void THidDevice::ReaderLoop() {
     while (!FStopReader) {
         const int n = FReaderHandle->Read(reinterpret_cast<quint8*>(buffer.data()),
                                           int(buffer.size()), ReaderPollMs);
-        if (n < 0)
-            break; // gone: the next change pass drops the device
-        if (n == 0)
-            continue;
+        if (n < 0) break; // gone: the next change pass drops the device
+        if (n == 0) continue;
         std::lock_guard lock(FPendingLock);
-        if (FPending.size() >= MaxPendingReports)
-            FPending.pop_front();
+        if (FPending.size() >= MaxPendingReports) FPending.pop_front();
         FPending.emplace_back(buffer.constData(), n);
         if (!FDeliveryPosted) {
             FDeliveryPosted = true;
@@ -96,8 +90,7 @@ void THidDevice::DeliverPending() {
     const QPointer<THidDevice> self(this);
     for (const QByteArray& report : reports) {
         // A handler may remove itself, or close or free this device, meanwhile.
-        if (!self || !FReader.joinable())
-            return;
+        if (!self || !FReader.joinable()) return;
         FLayer.Deliver(this, report);
     }
 }
@@ -121,8 +114,7 @@ THidLayer::~THidLayer() {
 void THidLayer::SetDataHandler(TDataHandler Handler) {
     FDataHandler = std::move(Handler);
     for (auto& d : FPresent) {
-        if (!d->FClaimed)
-            continue;
+        if (!d->FClaimed) continue;
         if (FDataHandler)
             d->StartReader();
         else
@@ -136,19 +128,16 @@ void THidLayer::DeviceChange() {
 
 void THidLayer::Enumerate(const std::function<bool(THidDevice*, int)>& Visitor) {
     for (size_t i = 0; i < FPresent.size(); ++i)
-        if (!Visitor(FPresent[i].get(), int(i)))
-            return;
+        if (!Visitor(FPresent[i].get(), int(i))) return;
 }
 
 THidDevice* THidLayer::Claim(int Index) {
-    if (Index < 0 || Index >= Count())
-        return nullptr;
+    if (Index < 0 || Index >= Count()) return nullptr;
     THidDevice* device = FPresent[size_t(Index)].get();
     if (!device->FClaimed) {
         device->FClaimed = true;
         device->Open(FAccess);
-        if (FDataHandler)
-            device->StartReader();
+        if (FDataHandler) device->StartReader();
     }
     return device;
 }
@@ -170,8 +159,7 @@ void THidLayer::Release(THidDevice* Device) {
 }
 
 void THidLayer::HandleChange(bool StartUp) {
-    if (FInChange)
-        return;
+    if (FInChange) return;
     FInChange = true;
 
     const QList<THidDeviceInfo> now = FAccess.Enumerate();
@@ -189,30 +177,25 @@ void THidLayer::HandleChange(bool StartUp) {
         changed = true;
         (*it)->FPluggedIn = false;
         (*it)->Close();
-        if ((*it)->FClaimed)
-            FGoneClaimed.push_back(std::move(*it));
+        if ((*it)->FClaimed) FGoneClaimed.push_back(std::move(*it));
         it = FPresent.erase(it);
     }
 
     for (const THidDeviceInfo& info : now) {
         const bool known = std::any_of(FPresent.begin(), FPresent.end(),
                                        [&](const auto& d) { return d->FInfo.Path == info.Path; });
-        if (known)
-            continue;
+        if (known) continue;
         changed = true;
         FPresent.push_back(std::make_unique<THidDevice>(*this, info));
-        if (OnArrival)
-            OnArrival(FPresent.back().get());
+        if (OnArrival) OnArrival(FPresent.back().get());
     }
 
-    if ((changed || StartUp) && OnChange)
-        OnChange();
+    if ((changed || StartUp) && OnChange) OnChange();
     FInChange = false;
 }
 
 void THidLayer::Deliver(THidDevice* Device, const QByteArray& Report) {
-    if (!FDataHandler || Report.isEmpty())
-        return;
+    if (!FDataHandler || Report.isEmpty()) return;
     FDataHandler(Device, quint8(Report[0]), reinterpret_cast<const quint8*>(Report.constData()) + 1,
                  int(Report.size()) - 1);
 }

@@ -27,8 +27,7 @@ int BytesOf(const std::map<quint32, quint64>& bitsById) {
 } // namespace
 
 std::optional<THidReportLengths> ParseReportDescriptor(const quint8* Data, int Size) {
-    if (!Data || Size <= 0)
-        return std::nullopt;
+    if (!Data || Size <= 0) return std::nullopt;
     GlobalState state;
     std::vector<GlobalState> stack;
     std::map<quint32, quint64> inputBits, outputBits;
@@ -37,14 +36,12 @@ std::optional<THidReportLengths> ParseReportDescriptor(const quint8* Data, int S
     for (int pos = 0; pos < Size;) {
         const quint8 prefix = Data[pos];
         if (prefix == LongItemPrefix) {
-            if (pos + 1 >= Size)
-                return std::nullopt;
+            if (pos + 1 >= Size) return std::nullopt;
             pos += 3 + Data[pos + 1];
             continue;
         }
         const int dataSize = (prefix & 3) == 3 ? 4 : (prefix & 3);
-        if (pos + 1 + dataSize > Size)
-            return std::nullopt;
+        if (pos + 1 + dataSize > Size) return std::nullopt;
         quint32 value = 0;
         for (int i = 0; i < dataSize; ++i)
             value |= quint32(Data[pos + 1 + i]) << (8 * i);
@@ -54,24 +51,27 @@ std::optional<THidReportLengths> ParseReportDescriptor(const quint8* Data, int S
 
         if (type == Global) {
             switch (tag) {
-            case ReportSize: state.reportSize = value; break;
-            case ReportCount: state.reportCount = value; break;
+            case ReportSize:
+                state.reportSize = value;
+                break;
+            case ReportCount:
+                state.reportCount = value;
+                break;
             case ReportID:
                 state.reportId = value;
                 numbered = true;
                 break;
             case Push:
-                if (stack.size() >= MaxPushDepth)
-                    return std::nullopt;
+                if (stack.size() >= MaxPushDepth) return std::nullopt;
                 stack.push_back(state);
                 break;
             case Pop:
-                if (stack.empty())
-                    return std::nullopt;
+                if (stack.empty()) return std::nullopt;
                 state = stack.back();
                 stack.pop_back();
                 break;
-            default: break;
+            default:
+                break;
             }
         } else if (type == Main && (tag == Input || tag == Output)) {
             auto& bits = tag == Input ? inputBits : outputBits;

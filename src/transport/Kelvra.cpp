@@ -23,17 +23,15 @@ int HexToInt(const QString& Text) {
     const uint value = digits.toUInt(&ok, 16);
     // toUInt accepts a sign and its own prefix; a conversion error must not depend on that.
     if (!ok || digits.startsWith('+') || digits.startsWith('-') || digits.startsWith("0x"))
-        throw EConvertError(QStringLiteral("'%1' is not a valid hexadecimal value")
-                                .arg(Text)
-                                .toStdString());
+        throw EConvertError(
+            QStringLiteral("'%1' is not a valid hexadecimal value").arg(Text).toStdString());
     return static_cast<int>(value);
 }
 
 QString IntToBin(unsigned Value, int Digits) {
     QString text(Digits, '0');
     for (int i = Digits - 1; i >= 0 && Value != 0; --i, Value >>= 1)
-        if (Value & 1u)
-            text[i] = '1';
+        if (Value & 1u) text[i] = '1';
     return text;
 }
 

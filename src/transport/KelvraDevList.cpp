@@ -56,8 +56,7 @@ bool TKelvraDevList::IsDongle(quint16 VendorID, quint16 ProductID) {
 }
 
 QString TKelvraDevList::DisplayName(const THidDeviceInfo& Info) {
-    if (!Info.ProductString.isEmpty())
-        return Info.ProductString;
+    if (!Info.ProductString.isEmpty()) return Info.ProductString;
     auto hex4 = [](quint16 v) { return QString::number(v, 16).toUpper().rightJustified(4, '0'); };
     return QStringLiteral("Device VID=%1 PID=%2").arg(hex4(Info.VendorID), hex4(Info.ProductID));
 }
@@ -68,8 +67,9 @@ void TKelvraDevList::HandleDeviceChange() {
         FRemoveIndex << QStringLiteral("Remove");
 
     FHid->Enumerate([this](THidDevice* Device, int Index) {
-        const auto known = std::find_if(FDevices.begin(), FDevices.end(),
-                                        [Device](const TClaimedDevice& d) { return d.Object == Device; });
+        const auto known =
+            std::find_if(FDevices.begin(), FDevices.end(),
+                         [Device](const TClaimedDevice& d) { return d.Object == Device; });
         if (known != FDevices.end()) {
             FRemoveIndex[int(known - FDevices.begin())] = QStringLiteral("Stay");
         } else {
@@ -82,8 +82,7 @@ void TKelvraDevList::HandleDeviceChange() {
 
     // Drop the devices that are gone, keeping the order of the others.
     for (int i = int(FDevices.size()) - 1; i >= 0; --i) {
-        if (FRemoveIndex[i] != QStringLiteral("Remove"))
-            continue;
+        if (FRemoveIndex[i] != QStringLiteral("Remove")) continue;
         ForgetStreamingDevice(FDevices[size_t(i)].Object);
         FHid->Release(FDevices[size_t(i)].Object);
         FDevices.erase(FDevices.begin() + i);
@@ -93,20 +92,17 @@ void TKelvraDevList::HandleDeviceChange() {
     RebuildCTData();
     FConnected = FCTData.Count > 0;
 
-    if (!FActivated)
-        return;
+    if (!FActivated) return;
     if (OnDeviceChange) {
         OnDeviceChange(this, FArrivalEvent);
         FArrivalEvent = false;
     }
-    if (FCTData.Count >= 2 && OnMultipleDevices)
-        OnMultipleDevices(this, FCTData.Name);
+    if (FCTData.Count >= 2 && OnMultipleDevices) OnMultipleDevices(this, FCTData.Name);
 }
 
 void TKelvraDevList::ForgetStreamingDevice(THidDevice* Device) {
     for (int slot = 0; slot < MaxStreamingDevices; ++slot) {
-        if (StreamingDevices.Device[slot] != Device)
-            continue;
+        if (StreamingDevices.Device[slot] != Device) continue;
         --StreamingNumberOfDevices;
         StreamingDevices.Device[slot] = nullptr;
         auto& ids = StreamingCounter.DevID;
@@ -118,16 +114,14 @@ void TKelvraDevList::ForgetStreamingDevice(THidDevice* Device) {
         }
         StreamingDevices.DeviceID[slot] = 0;
     }
-    if (IsStreaming && StreamingNumberOfDevices <= 0)
-        IsStreaming = false;
+    if (IsStreaming && StreamingNumberOfDevices <= 0) IsStreaming = false;
 }
 
 void TKelvraDevList::RebuildCTData() {
     FCTData = TCTData();
     for (size_t i = 0; i < FDevices.size(); ++i) {
         const THidDeviceInfo& info = FDevices[i].Object->Info();
-        if (!IsDongle(info.VendorID, info.ProductID))
-            continue;
+        if (!IsDongle(info.VendorID, info.ProductID)) continue;
         FCTData.Name << FDevices[i].Name;
         FCTData.Objects << FDevices[i].Object;
         FCTData.Index << QString::number(i);
@@ -159,8 +153,7 @@ void TKelvraDevList::HandleDeviceData(THidDevice* Device, quint8 /*ReportID*/, c
         if (kind == ReportKind::Error && byteAt(3) == 0 && OnStreamingError)
             OnStreamingError(quint16(byteAt(3) << 8 | byteAt(4)));
     }
-    if (OnDeviceData)
-        OnDeviceData(quint16(std::min(Size, 0xFFFF)), toolID, Data);
+    if (OnDeviceData) OnDeviceData(quint16(std::min(Size, 0xFFFF)), toolID, Data);
 }
 
 void TKelvraDevList::HandleStreamingPacket(THidDevice* Device, quint8 ToolID, int Index,
@@ -219,22 +212,19 @@ void TKelvraDevList::HandleStreamingPacket(THidDevice* Device, quint8 ToolID, in
         FPacket.PacketSize = quint16(length + 3);
         FPacket.PacketPos = 0;
         AppendToPacket(Data, Size, 0, 35);
-        if (DoLongStream)
-            FPacket.Packet[2] = 0xFF;
+        if (DoLongStream) FPacket.Packet[2] = 0xFF;
     }
 
     if (known && !FPacket.InProgress) {
         counter = counter + 1 > 255 ? 0 : counter + 1;
         if (FPacket.FireEvent) {
             FPacket.FireEvent = false;
-            if (OnStreaming)
-                OnStreaming(FPacket.PacketSize, ToolID, FPacket.Packet.data());
+            if (OnStreaming) OnStreaming(FPacket.PacketSize, ToolID, FPacket.Packet.data());
         } else if (OnStreaming) {
             OnStreaming(quint16(std::min(Size, 0xFFFF)), ToolID, Data);
         }
     }
-    if (OnDeviceData)
-        OnDeviceData(quint16(std::min(Size, 0xFFFF)), ToolID, Data);
+    if (OnDeviceData) OnDeviceData(quint16(std::min(Size, 0xFFFF)), ToolID, Data);
 }
 
 void TKelvraDevList::AppendToPacket(const quint8* Data, int Size, int From, int Count) {

@@ -12,11 +12,11 @@
 
 // The dongles among the claimed devices, as five parallel lists rebuilt together.
 struct TCTData {
-    QStringList Name;               // display names
-    QList<THidDevice*> Objects;     // the device object of each name
-    QStringList Index;              // position in the list of claimed devices, decimal
-    QStringList VendorID;           // decimal
-    QStringList ProductID;          // decimal
+    QStringList Name;           // display names
+    QList<THidDevice*> Objects; // the device object of each name
+    QStringList Index;          // position in the list of claimed devices, decimal
+    QStringList VendorID;       // decimal
+    QStringList ProductID;      // decimal
     QStringList SerialNumber;
     int Count = 0;
 };

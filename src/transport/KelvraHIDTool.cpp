@@ -47,40 +47,33 @@ TKelvraHidTool::~TKelvraHidTool() {
 }
 
 void TKelvraHidTool::SetKelvraDevList(TKelvraDevList* List) {
-    if (List == FDevList)
-        return;
+    if (List == FDevList) return;
     FDevList = List;
     InstallForwarders();
 }
 
 bool TKelvraHidTool::AssignDevListEvent() {
-    if (!FDevList)
-        return false;
+    if (!FDevList) return false;
     RemoveForwarders();
     InstallForwarders();
     return true;
 }
 
 void TKelvraHidTool::InstallForwarders() {
-    if (!FDevList)
-        return;
+    if (!FDevList) return;
     FDevList->OnStreaming = [this](quint16 Size, quint8 ToolID, const quint8* Data) {
-        if (OnStreaming)
-            OnStreaming(Size, ToolID, Data);
+        if (OnStreaming) OnStreaming(Size, ToolID, Data);
     };
     FDevList->OnStreamingError = [this](quint16 Code) {
-        if (OnStreamingError)
-            OnStreamingError(Code);
+        if (OnStreamingError) OnStreamingError(Code);
     };
     FDevList->OnStreamingDataMissed = [this](quint8 ToolID) {
-        if (OnStreamingDataMissed)
-            OnStreamingDataMissed(ToolID);
+        if (OnStreamingDataMissed) OnStreamingDataMissed(ToolID);
     };
 }
 
 void TKelvraHidTool::RemoveForwarders() {
-    if (!FDevList)
-        return;
+    if (!FDevList) return;
     FDevList->OnStreaming = nullptr;
     FDevList->OnStreamingError = nullptr;
     FDevList->OnStreamingDataMissed = nullptr;
@@ -112,21 +105,17 @@ quint16 TKelvraHidTool::SendReceive(const TKvrByteArray& Send, TKvrByteArray& Re
     request[1] = FMessageID;
     std::memset(Receive.data(), 0, ClearedBytes);
 
-    if (!HasDongles())
-        return ResultNoHardware;
+    if (!HasDongles()) return ResultNoHardware;
     const TCTData& dongles = FDevList->HidDevices();
-    if (FCurrentDeviceIndex > dongles.Count - 1)
-        FCurrentDeviceIndex = 0;
+    if (FCurrentDeviceIndex > dongles.Count - 1) FCurrentDeviceIndex = 0;
     if (!FSelectedSerial.isEmpty() && dongles.SerialNumber[FCurrentDeviceIndex] != FSelectedSerial)
         FCurrentDeviceIndex = std::max(0, int(dongles.SerialNumber.indexOf(FSelectedSerial)));
 
     THidDevice* device = dongles.Objects[FCurrentDeviceIndex];
-    if (!device->FlushQueue())
-        return ResultQueueNotFlushed;
+    if (!device->FlushQueue()) return ResultQueueNotFlushed;
     const int outLength = std::clamp(device->OutputReportByteLength(), 0, int(request.size()));
     device->WriteReport(request.data(), outLength);
-    if (OnSendCommands)
-        OnSendCommands(request);
+    if (OnSendCommands) OnSendCommands(request);
 
     // Read until the answer comes, the count of non-streaming reports runs out, the
     // device goes away or the time is up.
@@ -138,19 +127,15 @@ quint16 TKelvraHidTool::SendReceive(const TKvrByteArray& Send, TKvrByteArray& Re
         const qint64 left = TransactionTimeoutMs - clock.elapsed();
         return left > 0 && device->ReadReport(Receive.data(), inLength, int(left)) > 0;
     };
-    if (!readNext())
-        return ResultTimeout;
+    if (!readNext()) return ResultTimeout;
     if (MatchMsgIDs) {
         int count = 1;
         while (Receive[2] != FMessageID || IsStreamingPacket(Receive)) {
-            if (!readNext())
-                return ResultTimeout;
-            if (!IsStreamingPacket(Receive) && ++count > MaxRepliesSearched)
-                return ResultTimeout;
+            if (!readNext()) return ResultTimeout;
+            if (!IsStreamingPacket(Receive) && ++count > MaxRepliesSearched) return ResultTimeout;
         }
     }
-    if ((Receive[1] & ReportKind::Mask) == ReportKind::Error)
-        return BigEndian16(&Receive[4]);
+    if ((Receive[1] & ReportKind::Mask) == ReportKind::Error) return BigEndian16(&Receive[4]);
     return ResultOK;
 }
 
@@ -165,11 +150,9 @@ bool TKelvraHidTool::SetCurrentDevice(int DeviceIndex) {
 
 bool TKelvraHidTool::ReselectDevice() {
     FDeviceSelected = false;
-    if (!FSelectedObject || !HasDongles())
-        return false;
+    if (!FSelectedObject || !HasDongles()) return false;
     const int index = int(FDevList->HidDevices().Objects.indexOf(FSelectedObject));
-    if (index < 0)
-        return false;
+    if (index < 0) return false;
     FCurrentDeviceIndex = index;
     FDeviceSelected = true;
     return true;
@@ -181,11 +164,9 @@ bool TKelvraHidTool::SetCurrentSerial(const QString& SerialNumber) {
         FSelectedSerial.clear();
         return true;
     }
-    if (!FDevList)
-        return false;
+    if (!FDevList) return false;
     const int index = int(FDevList->HidDevices().SerialNumber.indexOf(SerialNumber));
-    if (index < 0)
-        return false;
+    if (index < 0) return false;
     FCurrentDeviceIndex = index;
     FSelectedSerial = SerialNumber;
     return true;
@@ -199,25 +180,21 @@ THidDevice* TKelvraHidTool::CurrentDevice() const {
 }
 
 void TKelvraHidTool::SetRawStream(bool Raw) {
-    if (FDevList)
-        FDevList->RawStream = Raw;
+    if (FDevList) FDevList->RawStream = Raw;
 }
 
 quint16 TKelvraHidTool::VendorID() const {
-    if (!CurrentDevice())
-        return 0;
+    if (!CurrentDevice()) return 0;
     return quint16(FDevList->HidDevices().VendorID[FCurrentDeviceIndex].toUInt());
 }
 
 quint16 TKelvraHidTool::ProductID() const {
-    if (!CurrentDevice())
-        return 0;
+    if (!CurrentDevice()) return 0;
     return quint16(FDevList->HidDevices().ProductID[FCurrentDeviceIndex].toUInt());
 }
 
 QString TKelvraHidTool::SerialNumber() const {
-    if (!CurrentDevice())
-        return {};
+    if (!CurrentDevice()) return {};
     return FDevList->HidDevices().SerialNumber[FCurrentDeviceIndex];
 }
 
@@ -312,8 +289,7 @@ quint16 TKelvraHidTool::SetDUTVoltage(double DUTVoltage, double& SelectedVoltage
     const long n = RoundHalfEven(DUTVoltage * 128 / 3);
     SelectedVoltage = std::trunc(double(n) * 3 / 128 * 100) / 100;
     const quint16 result = Command(DongleCode::SetDUTVoltage, 1, {quint8(n)});
-    if (result != ResultOK)
-        SelectedVoltage = 0;
+    if (result != ResultOK) SelectedVoltage = 0;
     return result;
 }
 
@@ -332,9 +308,8 @@ quint16 TKelvraHidTool::GetCTFWVersion(quint32& CTFWVersion, quint8& Build) {
     return GetTesterFWVersion(CTFWVersion, Build, alphaBeta, productNumber, testerNumber);
 }
 
-quint16 TKelvraHidTool::GetTesterFWVersion(quint32& CTFWVersion, quint8& Build,
-                                           quint8& AlphaBeta, quint16& ProductNumber,
-                                           quint16& TesterNumber) {
+quint16 TKelvraHidTool::GetTesterFWVersion(quint32& CTFWVersion, quint8& Build, quint8& AlphaBeta,
+                                           quint16& ProductNumber, quint16& TesterNumber) {
     CTFWVersion = 0;
     TKvrByteArray reply;
     const quint16 result = Command(DongleCode::GetCTFWVersion, 0, {}, reply);
@@ -352,8 +327,7 @@ quint16 TKelvraHidTool::GetTesterFWVersion(quint32& CTFWVersion, quint8& Build,
 quint16 TKelvraHidTool::IsTesterInit(bool& Init) {
     TKvrByteArray reply;
     const quint16 result = Command(DongleCode::GetCTFWVersion, 0, {}, reply);
-    if (result == ResultOK)
-        Init = reply[14] != 0;
+    if (result == ResultOK) Init = reply[14] != 0;
     return result;
 }
 
@@ -361,8 +335,7 @@ quint16 TKelvraHidTool::CommsRead(quint8 Size, TKvrByteArray& ReturnData) {
     std::memset(ReturnData.data(), 0, ClearedBytes);
     TKvrByteArray reply{};
     const quint16 result = Command(DongleCode::CommsRead, 1, {Size}, reply);
-    if (result == ResultOK)
-        std::copy_n(reply.begin() + 4, Size, ReturnData.begin());
+    if (result == ResultOK) std::copy_n(reply.begin() + 4, Size, ReturnData.begin());
     return result;
 }
 
@@ -381,8 +354,7 @@ quint16 TKelvraHidTool::ConfigI2C(TI2CType I2CType, TPullUpResistors PullUpResis
 quint16 TKelvraHidTool::IORead(quint8 IONumber, quint8& IOState) {
     TKvrByteArray reply;
     const quint16 result = Command(DongleCode::IORead, 1, {IONumber}, reply);
-    if (result == ResultOK && (reply[4] == 1 || reply[4] == 2))
-        IOState = reply[4];
+    if (result == ResultOK && (reply[4] == 1 || reply[4] == 2)) IOState = reply[4];
     return result;
 }
 
@@ -411,8 +383,8 @@ quint16 TKelvraHidTool::I2CRead(quint8 Address, quint8 SizeToRead, TKvrByteArray
     return I2CReadRequest(request, ReturnData, SizeToRead);
 }
 
-quint16 TKelvraHidTool::I2CRead(quint8 AddressSize, const TKvrByteArray& Address,
-                                quint8 SizeToRead, TKvrByteArray& ReturnData) {
+quint16 TKelvraHidTool::I2CRead(quint8 AddressSize, const TKvrByteArray& Address, quint8 SizeToRead,
+                                TKvrByteArray& ReturnData) {
     TKvrByteArray request = Request(DongleCode::I2CRead, AddressSize);
     std::copy_n(Address.begin(), AddressSize, request.begin() + 4);
     request[4 + AddressSize] = SizeToRead;
@@ -453,7 +425,8 @@ quint16 TKelvraHidTool::InStreamingWrite(quint8 DataLeng, quint8 ChanNum, quint8
 
 quint16 TKelvraHidTool::TesterStamp(quint16 Year, quint8 Month, quint8 Day, quint8 Hour,
                                     quint8 Minute, quint8 Second) {
-    return Command(DongleCode::TesterStamp, 7, {Hi(Year), Lo(Year), Month, Day, Hour, Minute, Second});
+    return Command(DongleCode::TesterStamp, 7,
+                   {Hi(Year), Lo(Year), Month, Day, Hour, Minute, Second});
 }
 
 quint16 TKelvraHidTool::InitTester(quint32 Version, quint8 Build, quint8 AlphaBeta,
@@ -498,9 +471,9 @@ quint16 TKelvraHidTool::SwimEnterTM() {
 }
 
 quint16 TKelvraHidTool::WOTF(quint8 DataLength, quint32 Address, const TKvrByteArray& Data) {
-    TKvrByteArray request = Request(DongleCode::WOTF, 0,
-                                    {DataLength, quint8(Address >> 16), quint8(Address >> 8),
-                                     quint8(Address)});
+    TKvrByteArray request =
+        Request(DongleCode::WOTF, 0,
+                {DataLength, quint8(Address >> 16), quint8(Address >> 8), quint8(Address)});
     std::copy_n(Data.begin(), DataLength, request.begin() + 8);
     TKvrByteArray reply;
     return SendReceive(request, reply);
@@ -508,12 +481,10 @@ quint16 TKelvraHidTool::WOTF(quint8 DataLength, quint32 Address, const TKvrByteA
 
 quint16 TKelvraHidTool::ROTF(quint8 DataLength, quint32 Address, TKvrByteArray& Data) {
     TKvrByteArray reply{};
-    const quint16 result = Command(DongleCode::ROTF, 0,
-                                   {DataLength, quint8(Address >> 16), quint8(Address >> 8),
-                                    quint8(Address)},
-                                   reply);
-    if (result == ResultOK)
-        std::copy_n(reply.begin() + 4, DataLength, Data.begin());
+    const quint16 result =
+        Command(DongleCode::ROTF, 0,
+                {DataLength, quint8(Address >> 16), quint8(Address >> 8), quint8(Address)}, reply);
+    if (result == ResultOK) std::copy_n(reply.begin() + 4, DataLength, Data.begin());
     return result;
 }
 
@@ -541,8 +512,7 @@ quint16 TKelvraHidTool::ConnectDevice(quint8& Device) {
 quint16 TKelvraHidTool::Swim_GetCRC(quint16& CRC) {
     TKvrByteArray reply;
     const quint16 result = Command(DongleCode::SwimGetCRC, 0, {}, reply);
-    if (result == ResultOK)
-        CRC = BigEndian16(&reply[4]);
+    if (result == ResultOK) CRC = BigEndian16(&reply[4]);
     return result;
 }
 
@@ -581,13 +551,12 @@ quint16 TKelvraHidTool::AddOnCheck(quint8& AddOnBoard) {
     AddOnBoard = 0;
     TKvrByteArray reply;
     const quint16 result = Command(DongleCode::AddOnCheck, 0, {}, reply);
-    if (result == ResultOK)
-        AddOnBoard = reply[4];
+    if (result == ResultOK) AddOnBoard = reply[4];
     return result;
 }
 
-quint16 TKelvraHidTool::SetDataTime(quint16 Year, quint8 Month, quint8 Day, quint8 Hour,
-                                    quint8 Min, quint8 Sec) {
+quint16 TKelvraHidTool::SetDataTime(quint16 Year, quint8 Month, quint8 Day, quint8 Hour, quint8 Min,
+                                    quint8 Sec) {
     return Command(DongleCode::SetDataTime, 13,
                    {Hi(Year), Lo(Year), Month, Day, Hour, Min, Sec, 1, 8, 1, 10, 0, 4});
 }
@@ -611,8 +580,7 @@ quint16 TKelvraHidTool::CommsWrite(quint8 Size, TKvrByteArray& Data) {
 }
 
 quint16 TKelvraHidTool::CommsWrite(quint16 Size, TKvrByteArray& Data) {
-    if (Size > MaxBlockSize)
-        return ResultInvalidParameter;
+    if (Size > MaxBlockSize) return ResultInvalidParameter;
     // The I2C stop condition is held back until the last chunk of a long write.
     std::vector<quint8> readBack(Size, 0);
     int remaining = Size;
@@ -641,8 +609,7 @@ quint16 TKelvraHidTool::CommsWrite(quint16 Size, TKvrByteArray& Data) {
             last = true;
         TKvrByteArray reply{};
         const quint16 result = SendReceive(request, reply);
-        if (result != ResultOK)
-            return result;
+        if (result != ResultOK) return result;
         std::copy_n(reply.begin() + 4, count, readBack.begin() + offset);
         offset += count;
     }
@@ -661,8 +628,7 @@ quint16 TKelvraHidTool::SendChunks(quint8 Code, const quint8* Data, int Length,
         std::copy_n(Data + offset, count, request.begin() + 4);
         TKvrByteArray reply;
         const quint16 result = SendReceive(request, reply);
-        if (result != ResultOK)
-            return result;
+        if (result != ResultOK) return result;
         offset += count;
         ++chunk;
     } while (offset < Length);
@@ -671,12 +637,10 @@ quint16 TKelvraHidTool::SendChunks(quint8 Code, const quint8* Data, int Length,
 
 quint16 TKelvraHidTool::WriteLongBuffer(quint8 AddrSize, quint16 Address, quint16 WriteSize,
                                         const TKvrByteArray& BytesToWrite) {
-    if (WriteSize < 1 || WriteSize > MaxBlockSize)
-        return ResultInvalidParameter;
+    if (WriteSize < 1 || WriteSize > MaxBlockSize) return ResultInvalidParameter;
     const quint16 result = SendChunks(DongleCode::LongBufferChunk, BytesToWrite.data(), WriteSize,
                                       [](int Chunk, int) { return quint8(Chunk); });
-    if (result != ResultOK)
-        return result;
+    if (result != ResultOK) return result;
     return Command(DongleCode::LongBufferCommit, 5,
                    {AddrSize, Hi(Address), Lo(Address), Hi(WriteSize), Lo(WriteSize)});
 }
@@ -684,8 +648,7 @@ quint16 TKelvraHidTool::WriteLongBuffer(quint8 AddrSize, quint16 Address, quint1
 void TKelvraHidTool::ShowSelectedDevice() {
     const TLedColor blinks[] = {lcRed, lcGreen, lcRed, lcGreen, lcRed, lcGreen};
     for (size_t i = 0; i < std::size(blinks); ++i) {
-        if (i > 0)
-            QThread::msleep(LedBlinkMs);
+        if (i > 0) QThread::msleep(LedBlinkMs);
         SetLED(blinks[i]);
     }
 }
@@ -694,8 +657,7 @@ void TKelvraHidTool::ShowSelectedDevice() {
 
 bool TKelvraHidTool::CurrentDongleStreams() const {
     THidDevice* device = CurrentDevice();
-    if (!FDevList || FDevList->StreamingNumberOfDevices <= 0 || !device)
-        return false;
+    if (!FDevList || FDevList->StreamingNumberOfDevices <= 0 || !device) return false;
     const auto& occupied = FDevList->StreamingDevices.Device;
     return std::find(occupied.begin(), occupied.end(), device) != occupied.end();
 }
@@ -716,29 +678,26 @@ void TKelvraHidTool::RegisterStreamingDongle() {
 }
 
 quint16 TKelvraHidTool::StartStreaming(quint8 NoBytesToStream, const TKvrByteArray& BytesToStream) {
-    if (CurrentDongleStreams())
-        return ResultAlreadyStreaming;
+    if (CurrentDongleStreams()) return ResultAlreadyStreaming;
     quint32 version = 0;
     GetCTFWVersion(version);
     // Byte 3 counts the set-up bytes not yet sent; above 32 more chunks follow.
-    const quint16 result = SendChunks(DongleCode::StartStreaming, BytesToStream.data(),
-                                      NoBytesToStream, [](int, int Remaining) { return quint8(Remaining); });
-    if (result != ResultOK)
-        return result;
+    const quint16 result =
+        SendChunks(DongleCode::StartStreaming, BytesToStream.data(), NoBytesToStream,
+                   [](int, int Remaining) { return quint8(Remaining); });
+    if (result != ResultOK) return result;
     RegisterStreamingDongle();
     return ResultOK;
 }
 
 quint16 TKelvraHidTool::SetLongStreamingLength(quint16 Size) {
     const quint16 result = Command(DongleCode::SetLongStreamingLength, 2, {Hi(Size), Lo(Size)});
-    if (result == ResultOK && FDevList)
-        FDevList->LongStreamingLength = Size;
+    if (result == ResultOK && FDevList) FDevList->LongStreamingLength = Size;
     return result;
 }
 
 quint16 TKelvraHidTool::StartLongStreaming(const TKvrByteArray& BytesToStream) {
-    if (CurrentDongleStreams())
-        return ResultAlreadyStreaming;
+    if (CurrentDongleStreams()) return ResultAlreadyStreaming;
     quint32 version = 0;
     GetCTFWVersion(version);
     const int length = FDevList ? FDevList->LongStreamingLength : 0;
@@ -748,8 +707,7 @@ quint16 TKelvraHidTool::StartLongStreaming(const TKvrByteArray& BytesToStream) {
                                           lastChunk = Chunk;
                                           return quint8(Chunk);
                                       });
-    if (result != ResultOK)
-        return result;
+    if (result != ResultOK) return result;
     FDevList->LongStreamingPackets = lastChunk;
     FDevList->DoLongStream = true;
     RegisterStreamingDongle();
@@ -770,10 +728,8 @@ quint16 TKelvraHidTool::StopStreaming() {
     quint32 version = 0;
     GetCTFWVersion(version);
     const quint16 result = Command(DongleCode::StopStreaming, 0);
-    if (result != ResultOK)
-        return result;
-    if (FDevList->StreamingNumberOfDevices <= 0)
-        FDevList->IsStreaming = false;
+    if (result != ResultOK) return result;
+    if (FDevList->StreamingNumberOfDevices <= 0) FDevList->IsStreaming = false;
     FDevList->DoLongStream = false;
     auto& counter = FDevList->StreamingCounter;
     const auto id = std::find(counter.DevID.begin(), counter.DevID.end(), FLastDevID);

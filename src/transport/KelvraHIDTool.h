@@ -77,8 +77,8 @@ public:
     quint16 PowerOffPSU();
     quint16 SendBins(quint8& Bin1, quint8& Bin2, quint8& Bin3, quint8& Bin4);
     quint16 EnterTM(quint8 StartupPulseTimeMSB, quint8 StartupPulseTimeLSB, quint8 PulseWidthMSB,
-                    quint8 PulseWidthLSB, quint8 StartState, quint8 PulseCount,
-                    quint8 MCLR_LowTime, quint8 RDY_WaitTime);
+                    quint8 PulseWidthLSB, quint8 StartState, quint8 PulseCount, quint8 MCLR_LowTime,
+                    quint8 RDY_WaitTime);
     quint16 EnterTM(quint8 Address, quint8 Data);
     quint16 SetupComms(TCommsType CommsType, TCommsSpeed CommsSpeed);
     quint16 Comms_I2C_Custom_Speed(quint16 Speed);
@@ -165,7 +165,8 @@ public:
 private:
     // A request with the command code, byte 3 and the payload from byte 4 set and every
     // other byte zero.
-    static TKvrByteArray Request(quint8 Code, quint8 Byte3, std::initializer_list<quint8> Payload = {});
+    static TKvrByteArray Request(quint8 Code, quint8 Byte3,
+                                 std::initializer_list<quint8> Payload = {});
     // One transaction of such a request; Reply receives the answer.
     quint16 Command(quint8 Code, quint8 Byte3, std::initializer_list<quint8> Payload,
                     TKvrByteArray& Reply);

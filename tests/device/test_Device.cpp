@@ -3,8 +3,8 @@
 #include "VirtualPXS733.h"
 
 #include <QElapsedTimer>
-#include <set>
 #include <gtest/gtest.h>
+#include <set>
 
 #include <thread>
 
@@ -45,8 +45,7 @@ struct DeviceTest : ::testing::Test {
     QString Request(int code) {
         const auto requests = dongle->Requests();
         for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
-            if (quint8((*it)[2]) != code)
-                continue;
+            if (quint8((*it)[2]) != code) continue;
             QByteArray bytes = it->mid(2, 20);
             while (bytes.size() > 2 && bytes.endsWith('\0'))
                 bytes.chop(1);
@@ -103,14 +102,17 @@ TEST_F(DeviceTest, SettingsReachTheDongleAtSetup) {
         {"it500", [](TPXS731Device& d) { d.SetICType(i731_it500); }, 0x01, "01020005"},
         {"fixed 3.3 V", [](TPXS731Device&) {}, 0x07, "070101"},
         {"fixed 5 V", [](TPXS731Device& d) { d.SetDUTVoltage(v5V); }, 0x07, "070102"},
-        {"adjustable 1.8 V", [](TPXS731Device& d) {
+        {"adjustable 1.8 V",
+         [](TPXS731Device& d) {
              d.SetAdjustableDUTVoltage(1.8);
              d.SetDUTVoltage(vAdjustable);
-         }, 0x07, "070245d0"},
+         },
+         0x07, "070245d0"},
         {"level shifter", [](TPXS731Device& d) { d.SetLSVoltage(vfVDD); }, 0x06, "060101"},
         {"speed", [](TPXS731Device& d) { d.SetCommsSpeed(csSlow); }, 0x05, "05020203"},
         {"I2C", [](TPXS731Device& d) { d.SetCommsType(c731_I2C); }, 0x0F, "0f06010244030202"},
-        {"I2C options", [](TPXS731Device& d) {
+        {"I2C options",
+         [](TPXS731Device& d) {
              d.SetCommsType(c731_I2C);
              d.SetI2CType(RDY_ActiveHigh);
              d.SetI2CPullUpResistors(prNotConnected);
@@ -118,7 +120,8 @@ TEST_F(DeviceTest, SettingsReachTheDongleAtSetup) {
              d.SetI2CStopCommand(scNoStop);
              d.SetI2CPolling(ipNoPolling);
              d.SetI2CAddress("2c");
-         }, 0x0F, "0f0602012c010101"},
+         },
+         0x0F, "0f0602012c010101"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -259,8 +262,9 @@ TEST_F(DeviceTest, RegistersIndirectRegistersAndFuses) {
         f.FailAfter = 6;
         f.FailCode = 0x0B03;
     });
-    EXPECT_EQ(device.ReadFuses(partial[0], partial[1], partial[2], partial[3], partial[4], partial[5]),
-              0x0B03);
+    EXPECT_EQ(
+        device.ReadFuses(partial[0], partial[1], partial[2], partial[3], partial[4], partial[5]),
+        0x0B03);
     EXPECT_EQ(partial, (std::array<quint8, 6>{0x49, 0x05, 7, 7, 7, 7}));
 }
 
@@ -280,15 +284,38 @@ TEST_F(DeviceTest, EveryStepOfEveryOperationCanFail) {
     const std::vector<Op> ops = {
         {"SetupCT", [&] { device.PowerOff(); }, [&] { return device.SetupCT(); }, 5, true, {}},
         {"PowerOn", [&] { device.PowerOff(); }, [&] { return device.PowerOn(); }, 3, false, {}},
-        {"EnterTestMode", [&] { device.PowerOff(); }, [&] { return device.EnterTestMode(); }, 3, true, {}},
-        {"ExitTestMode", [&] { device.PowerOff(); device.EnterTestMode(); }, [&] { return device.ExitTestMode(); }, 3, true, {2}},
+        {"EnterTestMode",
+         [&] { device.PowerOff(); },
+         [&] { return device.EnterTestMode(); },
+         3,
+         true,
+         {}},
+        {"ExitTestMode",
+         [&] {
+             device.PowerOff();
+             device.EnterTestMode();
+         },
+         [&] { return device.ExitTestMode(); },
+         3,
+         true,
+         {2}},
         {"ReadReg", [] {}, [&] { return device.ReadReg(0x10, byte); }, 1, true, {}},
         {"WriteReg", [] {}, [&] { return device.WriteReg(0x60, 1); }, 1, false, {}},
         {"IndirectRead", [] {}, [&] { return device.IndirectRead(0x53, byte); }, 4, true, {2}},
         {"IndirectWrite", [] {}, [&] { return device.IndirectWrite(0x53, 1); }, 1, false, {}},
         {"GetVersion", [] {}, [&] { return device.GetVersion(word); }, 2, true, {}},
-        {"ReadFuses", [] {}, [&] { return device.ReadFuses(b[0], b[1], b[2], b[3], b[4], b[5]); }, 18, false, {}},
-        {"WriteFuses", [] {}, [&] { return device.WriteFuses(0, 0, 0, 0, 0, 0, 1, 2, 3, 4); }, 33, false, {}},
+        {"ReadFuses",
+         [] {},
+         [&] { return device.ReadFuses(b[0], b[1], b[2], b[3], b[4], b[5]); },
+         18,
+         false,
+         {}},
+        {"WriteFuses",
+         [] {},
+         [&] { return device.WriteFuses(0, 0, 0, 0, 0, 0, 1, 2, 3, 4); },
+         33,
+         false,
+         {}},
         {"UseStopCommand", [] {}, [&] { return device.UseStopCommand(); }, 2, false, {}},
         {"LTAWrite", [] {}, [&] { return device.LTAWrite(0, 0x1234, 1); }, 1, false, {}},
     };
@@ -315,7 +342,8 @@ TEST_F(DeviceTest, EveryStepOfEveryOperationCanFail) {
             }
             EXPECT_EQ(result, Failure);
             // IndirectRead gives the stop condition back even after a failure.
-            const int expectedSent = std::string(op.name) == "IndirectRead" && step < 2 ? step + 2 : step + 1;
+            const int expectedSent =
+                std::string(op.name) == "IndirectRead" && step < 2 ? step + 2 : step + 1;
             EXPECT_EQ(sent, expectedSent);
             EXPECT_EQ(device.Res(), op.recordsFRes ? Failure : resBefore);
         }

@@ -8,13 +8,13 @@
 #include "ScopeUnit.h"
 #include "SendCommandsUnit.h"
 #include "SimHidAccess.h"
-#include "VirtualDongle.h"
 #include "StreamSetupUnit.h"
+#include "VirtualDongle.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QProcess>
@@ -71,13 +71,11 @@ QByteArray SendRaw(const QByteArray& bytes) {
     auto reply = std::async(std::launch::async, [bytes] {
         QLocalSocket socket;
         socket.connectToServer(TRemoteCommandServer::SocketName());
-        if (!socket.waitForConnected(2000))
-            return QByteArray("no connection");
+        if (!socket.waitForConnected(2000)) return QByteArray("no connection");
         socket.write(bytes);
         socket.waitForBytesWritten(2000);
         while (!socket.canReadLine())
-            if (!socket.waitForReadyRead(3000))
-                return QByteArray("no reply");
+            if (!socket.waitForReadyRead(3000)) return QByteArray("no reply");
         return socket.readLine().trimmed();
     });
     while (reply.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
@@ -114,7 +112,8 @@ private slots:
         home = std::make_unique<QTemporaryDir>();
         qputenv("XDG_DATA_HOME", (home->path() + "/data").toUtf8());
         QDir().mkpath(home->path() + "/run");
-        QFile::setPermissions(home->path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(home->path() + "/run",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", (home->path() + "/run").toUtf8());
     }
 
@@ -152,7 +151,8 @@ private slots:
         QVERIFY(app.form->ShowHintsItem->isChecked());
         QVERIFY(!app.form->DeltaCheck->isChecked());
         QVERIFY(!app.form->FSetupFormIni);
-        QVERIFY(app.windows.AboutDialog->InfoLabel->text().startsWith("PXS733 GUI \nVersion 1.0.1.10\n"));
+        QVERIFY(app.windows.AboutDialog->InfoLabel->text().startsWith(
+            "PXS733 GUI \nVersion 1.0.1.10\n"));
 
         app.form->FormActivate();
         QTest::qWait(20);
@@ -168,7 +168,8 @@ private slots:
             app.form->close();
         }
         const QByteArray text = IniText();
-        QVERIFY(text.contains("Width=") && text.contains("\r\nState=Nor\r\nHints=0\r\nDelta=0\r\nTips=-1\r\n"));
+        QVERIFY(text.contains("Width=") &&
+                text.contains("\r\nState=Nor\r\nHints=0\r\nDelta=0\r\nTips=-1\r\n"));
 
         Application next;
         next.form->FormActivate();

@@ -28,7 +28,8 @@ TEST_F(IniFileTest, WritesKeysInOrderAndKeepsOtherSections) {
     ASSERT_TRUE(ini.WriteString("MainForm", "Width", "800"));
     ASSERT_TRUE(ini.WriteString("MainForm", "Height", "600"));
     ASSERT_TRUE(ini.WriteString("mainform", "WIDTH", "900")); // names compare case-insensitively
-    EXPECT_EQ(ReadRaw(), "[ScopeForm]\r\nXRange=600\r\n\r\n[MainForm]\r\nWIDTH=900\r\nHeight=600\r\n");
+    EXPECT_EQ(ReadRaw(),
+              "[ScopeForm]\r\nXRange=600\r\n\r\n[MainForm]\r\nWIDTH=900\r\nHeight=600\r\n");
     EXPECT_EQ(ini.ReadString("ScopeForm", "XRange", ""), "600");
     EXPECT_EQ(ini.ReadInteger("MainForm", "width", 0), 900);
     EXPECT_EQ(ini.ReadInteger("MainForm", "Missing", 42), 42);

@@ -10,8 +10,7 @@ inline bool ProcessEventsUntil(const std::function<bool()>& Done, int TimeoutMs 
     QElapsedTimer clock;
     clock.start();
     while (!Done()) {
-        if (clock.elapsed() > TimeoutMs)
-            return false;
+        if (clock.elapsed() > TimeoutMs) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;

@@ -33,7 +33,8 @@ inline std::shared_ptr<TSimHidDevice> MakeKeyboard() {
 }
 
 // Changes some of a dongle's faults.
-inline void ChangeFaults(TVirtualDongle& Dongle, const std::function<void(TDongleFaults&)>& Change) {
+inline void ChangeFaults(TVirtualDongle& Dongle,
+                         const std::function<void(TDongleFaults&)>& Change) {
     TDongleFaults faults = Dongle.Faults();
     Change(faults);
     Dongle.SetFaults(faults);

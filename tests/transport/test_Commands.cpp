@@ -89,7 +89,10 @@ TEST_F(CommandTest, EveryCommandSendsItsRequestBytes) {
         {[&] { tool.IsTesterInit(flag); }, "0900"},
         {[&] { tool.CommsRead(7, data); }, "0a0107"},
         {[&] { tool.FuseBurnConnect(9, 8, 7, 6); }, "0e0409080706"},
-        {[&] { tool.ConfigI2C(RDY_ActiveLow, prConnected, 0x44, rpPin10, scUseStop, ipPollingByAddress); },
+        {[&] {
+             tool.ConfigI2C(RDY_ActiveLow, prConnected, 0x44, rpPin10, scUseStop,
+                            ipPollingByAddress);
+         },
          "0f0603024403020 2"},
         {[&] { tool.IORead(7, byteOut); }, "100107"},
         {[&] { tool.IOWrite(3, 2); }, "11020302"},
@@ -137,7 +140,8 @@ TEST_F(CommandTest, EveryCommandSendsItsRequestBytes) {
         const QByteArray want = QByteArray::fromHex(QString(expected).remove(' ').toLatin1());
         const QByteArray got = requests.back().mid(2, 78);
         EXPECT_EQ(got.left(want.size()).toHex(), want.toHex());
-        EXPECT_EQ(got.mid(want.size()), QByteArray(got.size() - want.size(), '\0')) << expected.toStdString();
+        EXPECT_EQ(got.mid(want.size()), QByteArray(got.size() - want.size(), '\0'))
+            << expected.toStdString();
     }
     EXPECT_EQ(dongle->Requests().back().size(), 65); // written as whole output reports
 }
@@ -195,10 +199,20 @@ TEST_F(CommandTest, TransfersReachTheIC) {
     for (int i = 0; i < 70; ++i)
         data[size_t(i)] = quint8(i == 0 ? 0x40 : i); // register 0x40, then 69 values
     EXPECT_EQ(tool.CommsWrite(quint8(70), data), 0);
-    EXPECT_EQ(Sent(), (QStringList{"1301", "0b20" + QString::fromLatin1(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), 32).toHex()),
-                                   "0b20" + QString::fromLatin1(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()) + 32, 32).toHex()),
-                                   "130101",
-                                   "0b06" + QString::fromLatin1(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()) + 64, 6).toHex())}));
+    EXPECT_EQ(
+        Sent(),
+        (QStringList{
+            "1301",
+            "0b20" + QString::fromLatin1(
+                         QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), 32)
+                             .toHex()),
+            "0b20" + QString::fromLatin1(QByteArray::fromRawData(
+                                             reinterpret_cast<const char*>(data.data()) + 32, 32)
+                                             .toHex()),
+            "130101",
+            "0b06" + QString::fromLatin1(
+                         QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()) + 64, 6)
+                             .toHex())}));
     EXPECT_FALSE(dongle->State().StopSuppressed);
     EXPECT_EQ(data[0], 0x40); // the read-back replaced the data
     EXPECT_EQ(data[69], 69);

@@ -55,7 +55,8 @@ TEST_F(DevListTest, TwoDonglesRaiseChangeThenMultiple) {
     hid.Plug(MakeDongle("S1", 0x0102, "Kelvra LK600"));
     hid.Plug(MakeDongle("S2", 0x0105, "Kelvra LK620"));
     Settle();
-    EXPECT_EQ(events, (QStringList{"change 0 0", "change 1 2", "multiple Kelvra LK600,Kelvra LK620"}));
+    EXPECT_EQ(events,
+              (QStringList{"change 0 0", "change 1 2", "multiple Kelvra LK600,Kelvra LK620"}));
 }
 
 TEST_F(DevListTest, UnplugKeepsTheOrderOfTheOthers) {

@@ -208,7 +208,8 @@ TEST_F(ReceptionTest, MalformedReportsOfEveryLengthAndHeader) {
             report[0] = char(header);
             report[1] = char(length * 7);
             report[2] = char(length * 3 + header);
-            list->HandleDeviceData(device, 0, reinterpret_cast<const quint8*>(report.constData()), length);
+            list->HandleDeviceData(device, 0, reinterpret_cast<const quint8*>(report.constData()),
+                                   length);
         }
     }
     EXPECT_LE(list->StreamingPacket().PacketPos, TKelvraDevList::PacketCapacity);
@@ -267,7 +268,10 @@ TEST_F(EndToEndTest, LostDuplicatedAndReorderedReportsShowAsGaps) {
     Advance(std::chrono::milliseconds(10));
     ChangeFaults(*dongle, [](TDongleFaults& f) { f.ReorderOne = true; });
     Advance(std::chrono::milliseconds(10));
-    ChangeFaults(*dongle, [](TDongleFaults& f) { f.DropShare = 0.2; f.StreamingError = 0x00FD; });
+    ChangeFaults(*dongle, [](TDongleFaults& f) {
+        f.DropShare = 0.2;
+        f.StreamingError = 0x00FD;
+    });
     Advance(std::chrono::milliseconds(100));
     ProcessEventsUntil([&] { return !errors.empty(); });
     ProcessPostedEvents();

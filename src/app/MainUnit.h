@@ -34,8 +34,14 @@ class TSendCommands;
 class TStreamSetupForm;
 class TPXS733MainForm;
 
-// The application's six windows, created at start in this order and kept until the end.
+// The application's six windows, created in this order and kept until the end; the others
+// are destroyed before the main window.
 struct TPXS733Windows {
+    TPXS733Windows(TModalDialogs& Dialogs, THidAccess& Hid);
+    ~TPXS733Windows();
+    TPXS733Windows(const TPXS733Windows&) = delete;
+    TPXS733Windows& operator=(const TPXS733Windows&) = delete;
+
     TPXS733MainForm* MainForm = nullptr;
     TScopeForm* ScopeForm = nullptr;
     TStreamSetupForm* StreamSetupForm = nullptr;

@@ -1,14 +1,9 @@
 // Program start: creates the six windows in their order and runs until the main window closes.
-#include "AboutDialogUnit.h"
 #include "HidApiAccess.h"
-#include "HintTipsUnit.h"
 #include "MainUnit.h"
 #include "ModalDialogs.h"
 #include "RemoteCommandServer.h"
-#include "ScopeUnit.h"
-#include "SendCommandsUnit.h"
 #include "SimHidAccess.h"
-#include "StreamSetupUnit.h"
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
 
@@ -142,13 +137,7 @@ int main(int argc, char** argv) {
     }
 
     TModalDialogs dialogs;
-    TPXS733Windows windows;
-    windows.MainForm = new TPXS733MainForm(windows, dialogs, *hid);
-    windows.ScopeForm = new TScopeForm;
-    windows.StreamSetupForm = new TStreamSetupForm;
-    windows.SendCommands = new TSendCommands;
-    windows.AboutDialog = new TAboutDialog;
-    windows.HintTipsForm = new THintTipsForm;
+    TPXS733Windows windows(dialogs, *hid);
     TPXS733MainForm* mainForm = windows.MainForm;
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
 
@@ -164,13 +153,5 @@ int main(int argc, char** argv) {
 
     mainForm->show();
     const int result = app.exec();
-
-    // The other windows go first; the main window's destruction runs last.
-    delete windows.HintTipsForm;
-    delete windows.AboutDialog;
-    delete windows.SendCommands;
-    delete windows.StreamSetupForm;
-    delete windows.ScopeForm;
-    delete windows.MainForm;
     return result;
 }

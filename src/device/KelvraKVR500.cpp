@@ -111,16 +111,19 @@ quint16 TKVR500Class::PowerOff() {
     return Tool().PowerOffDUT();
 }
 
+quint16 TKVR500Class::TakeByte(quint16 Result, const TKvrByteArray& Read, quint8& Data) {
+    if (Result != 0) {
+        FRes = Result;
+        return Result;
+    }
+    Data = Read[0];
+    return 0;
+}
+
 quint16 TKVR500Class::ReadReg(quint8 Address, quint8& Data) {
     FRes = 0;
     TKvrByteArray read{};
-    const quint16 result = Tool().I2CRead(Address, quint8(1), read);
-    if (result != 0) {
-        FRes = result;
-        return result;
-    }
-    Data = read[0];
-    return 0;
+    return TakeByte(Tool().I2CRead(Address, quint8(1), read), read, Data);
 }
 
 quint16 TKVR500Class::WriteReg(quint8 Address, quint8 Data) {
@@ -139,13 +142,7 @@ quint16 TKVR500Class::IndirectRead(quint8 Address, quint8& Data) {
         return pointed;
     }
     TKvrByteArray read{};
-    const quint16 result = Tool().CommsRead(1, read);
-    if (result != 0) {
-        FRes = result;
-        return result;
-    }
-    Data = read[0];
-    return 0;
+    return TakeByte(Tool().CommsRead(1, read), read, Data);
 }
 
 quint16 TKVR500Class::IndirectWrite(quint8 Address, quint8 Data) {

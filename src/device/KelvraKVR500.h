@@ -83,6 +83,8 @@ protected:
     quint16 FRes = 0;
 
 private:
+    // The first byte of a one-byte read that succeeded; a failure goes to FRes.
+    quint16 TakeByte(quint16 Result, const TKvrByteArray& Read, quint8& Data);
     quint16 ConfigI2CWith(TI2CType Type, TI2CStopCommand Stop);
     quint16 WriteBytes(std::initializer_list<quint8> Bytes);
     quint16 ReadFuseBanks(quint8 CommandBase, std::array<quint8*, 6> Banks);

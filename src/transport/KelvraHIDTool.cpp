@@ -327,7 +327,8 @@ quint16 TKelvraHidTool::GetTesterFWVersion(quint32& CTFWVersion, quint8& Build, 
 quint16 TKelvraHidTool::IsTesterInit(bool& Init) {
     TKvrByteArray reply;
     const quint16 result = Command(DongleCode::GetCTFWVersion, 0, {}, reply);
-    if (result == ResultOK) Init = reply[14] != 0;
+    if (result == ResultOK)
+        Init = reply[14] != 0;
     return result;
 }
 
@@ -444,14 +445,19 @@ quint16 TKelvraHidTool::PassReply(bool Retest) {
     return Command(DongleCode::PassReply, 1, {Retest});
 }
 
-quint16 TKelvraHidTool::GetChecksums(quint16& ProgramChecksum, quint16& EepromChecksum) {
+quint16 TKelvraHidTool::ChecksumCommand(quint8 Code, quint16& ProgramChecksum,
+                                        quint16& EepromChecksum) {
     TKvrByteArray reply;
-    const quint16 result = Command(DongleCode::GetChecksums, 0, {}, reply);
+    const quint16 result = Command(Code, 0, {}, reply);
     if (result == ResultOK) {
         ProgramChecksum = BigEndian16(&reply[4]);
         EepromChecksum = BigEndian16(&reply[6]);
     }
     return result;
+}
+
+quint16 TKelvraHidTool::GetChecksums(quint16& ProgramChecksum, quint16& EepromChecksum) {
+    return ChecksumCommand(DongleCode::GetChecksums, ProgramChecksum, EepromChecksum);
 }
 
 quint16 TKelvraHidTool::LoadBuffer(quint16 Address, quint8 DataLength, const TKvrByteArray& Data) {
@@ -493,13 +499,7 @@ quint16 TKelvraHidTool::SwimEntry() {
 }
 
 quint16 TKelvraHidTool::SwimExit(quint16& ProgramChecksum, quint16& EepromChecksum) {
-    TKvrByteArray reply;
-    const quint16 result = Command(DongleCode::SwimExit, 0, {}, reply);
-    if (result == ResultOK) {
-        ProgramChecksum = BigEndian16(&reply[4]);
-        EepromChecksum = BigEndian16(&reply[6]);
-    }
-    return result;
+    return ChecksumCommand(DongleCode::SwimExit, ProgramChecksum, EepromChecksum);
 }
 
 quint16 TKelvraHidTool::ConnectDevice(quint8& Device) {

@@ -173,6 +173,7 @@ private:
     quint16 Command(quint8 Code, quint8 Byte3, std::initializer_list<quint8> Payload = {});
     quint16 I2CReadRequest(TKvrByteArray& Request, TKvrByteArray& ReturnData, quint8 SizeToRead);
     quint16 SetVoltage(double Volts, quint8 LowNibble);
+    quint16 ChecksumCommand(quint8 Code, quint16& ProgramChecksum, quint16& EepromChecksum);
     // Sends a block in chunks of 32 with the given code; ChunkByte3 gives byte 3 of each.
     quint16 SendChunks(quint8 Code, const quint8* Data, int Length,
                        const std::function<quint8(int Chunk, int Remaining)>& ChunkByte3);

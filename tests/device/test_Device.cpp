@@ -424,7 +424,8 @@ TEST_F(DeviceTest, UnplugInTheMiddleOfASequenceGivesAResult) {
     for (int i = 0; i < 1000 && result == 0; ++i)
         result = device.WriteFuses(0, 0, 0, 0, 0, 0, 1, 2, 3, 4);
     unplug.join();
-    EXPECT_EQ(result, ResultTimeout);
+    // Gone between two transactions the flush fails, gone while one waits it times out.
+    EXPECT_TRUE(result == ResultQueueNotFlushed || result == ResultTimeout) << result;
     EXPECT_LT(clock.elapsed(), 5000);
 }
 

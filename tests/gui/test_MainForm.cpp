@@ -36,29 +36,13 @@ struct RecordingDialogs : TModalDialogs {
     }
 };
 
-// The six windows as the program creates them, destroyed main window last.
+// The six windows as the program creates them, on simulated HID access.
 struct Application {
     RecordingDialogs dialogs;
     TSimHidAccess hid;
-    TPXS733Windows windows;
-    TPXS733MainForm* form;
+    TPXS733Windows windows{dialogs, hid};
+    TPXS733MainForm* form = windows.MainForm;
 
-    Application() {
-        windows.MainForm = form = new TPXS733MainForm(windows, dialogs, hid);
-        windows.ScopeForm = new TScopeForm;
-        windows.StreamSetupForm = new TStreamSetupForm;
-        windows.SendCommands = new TSendCommands;
-        windows.AboutDialog = new TAboutDialog;
-        windows.HintTipsForm = new THintTipsForm;
-    }
-    ~Application() {
-        delete windows.HintTipsForm;
-        delete windows.AboutDialog;
-        delete windows.SendCommands;
-        delete windows.StreamSetupForm;
-        delete windows.ScopeForm;
-        delete windows.MainForm;
-    }
     QString LastMessage() const {
         const int n = form->MessageBox->count();
         return n ? form->MessageBox->item(n - 1)->text() : QString();

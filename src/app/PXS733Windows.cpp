@@ -1,0 +1,25 @@
+// Creation and destruction of the application's windows.
+#include "AboutDialogUnit.h"
+#include "HintTipsUnit.h"
+#include "MainUnit.h"
+#include "ScopeUnit.h"
+#include "SendCommandsUnit.h"
+#include "StreamSetupUnit.h"
+
+TPXS733Windows::TPXS733Windows(TModalDialogs& Dialogs, THidAccess& Hid) {
+    MainForm = new TPXS733MainForm(*this, Dialogs, Hid);
+    ScopeForm = new TScopeForm;
+    StreamSetupForm = new TStreamSetupForm;
+    SendCommands = new TSendCommands;
+    AboutDialog = new TAboutDialog;
+    HintTipsForm = new THintTipsForm;
+}
+
+TPXS733Windows::~TPXS733Windows() {
+    delete HintTipsForm;
+    delete AboutDialog;
+    delete SendCommands;
+    delete StreamSetupForm;
+    delete ScopeForm;
+    delete MainForm; // its destruction switches the IC off and may delete the settings
+}

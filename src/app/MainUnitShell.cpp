@@ -7,6 +7,8 @@
 #include "HintTipsUnit.h"
 #include "Kelvra.h"
 #include "Keyboard.h"
+#include "KelvraDevList.h"
+#include "KelvraPXS731.h"
 #include "KvrListBox.h"
 #include "MainLayout.h"
 #include "ModalDialogs.h"
@@ -36,6 +38,13 @@ const QString MakerCopyright = QStringLiteral("Copyright (c) Kelvra Ltd");
 TPXS733MainForm::~TPXS733MainForm() {
     qApp->removeEventFilter(this);
     FClosing = true;
+    if (FIsStreaming && KelvraDevList1->Connected()) {
+        // Leave the IC switched off; the results no longer matter.
+        PXS731Device1->OnStreaming = nullptr;
+        PXS731Device1->StopStreaming();
+        FIsStreaming = false;
+        PXS731Device1->PowerOff();
+    }
     if (FResetSizePos && !IniFilePath.isEmpty()) QFile::remove(IniFilePath);
 }
 

@@ -44,6 +44,8 @@ public:
     // the reason (permission denied, gone, busy, ...) into Error.
     virtual std::unique_ptr<THidHandle> Open(const QString& Path, QString& Error) = 0;
 
-    // Called on the user-interface thread when devices may have come or gone.
+    // Called on the user-interface thread when devices may have come or gone; Listener
+    // tells who installed it.
     std::function<void()> OnDevicesChanged;
+    const void* Listener = nullptr;
 };

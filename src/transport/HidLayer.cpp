@@ -99,11 +99,15 @@ THidLayer::THidLayer(THidAccess& Access, QObject* Parent) : QObject(Parent), FAc
     for (THidDeviceInfo& info : FAccess.Enumerate())
         FPresent.push_back(std::make_unique<THidDevice>(*this, std::move(info)));
     FAccess.OnDevicesChanged = [this] { HandleChange(false); };
+    FAccess.Listener = this;
     QTimer::singleShot(0, this, [this] { HandleChange(true); });
 }
 
 THidLayer::~THidLayer() {
-    FAccess.OnDevicesChanged = nullptr;
+    if (FAccess.Listener == this) { // a newer layer may listen by now
+        FAccess.OnDevicesChanged = nullptr;
+        FAccess.Listener = nullptr;
+    }
     FDataHandler = nullptr;
     for (auto& d : FPresent)
         d->Close();

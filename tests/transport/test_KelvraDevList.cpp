@@ -103,6 +103,16 @@ TEST_F(DevListTest, InactiveListUpdatesSilentlyAndKeepsTheArrival) {
     EXPECT_EQ(events, QStringList{"1"});
 }
 
+TEST_F(DevListTest, ReplacedListKeepsHearingOfChanges) {
+    Start();
+    list = std::make_unique<TKelvraDevList>(hid); // the old list goes after the new one came
+    list->Activate();
+    Settle();
+    hid.Plug(MakeDongle());
+    Settle();
+    EXPECT_TRUE(list->Connected());
+}
+
 TEST_F(DevListTest, DeviceWithoutProductStringGetsItsIds) {
     hid.Plug(MakeDongle("S1", 0x0102, QString()));
     hid.Plug(MakeHidDevice(0x04D8, 0xFE04, QString()));

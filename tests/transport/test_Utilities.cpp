@@ -1,4 +1,5 @@
 #include "HIDToolsErrorCodes.h"
+#include "HidApiAccess.h"
 #include "HidReportDescriptor.h"
 #include "Kelvra.h"
 
@@ -73,6 +74,15 @@ TEST(ReportDescriptor, RefusesMalformedDescriptors) {
     EXPECT_FALSE(ParseReportDescriptor(popWithoutPush, sizeof popWithoutPush));
     EXPECT_FALSE(ParseReportDescriptor(longItemCut, sizeof longItemCut));
     EXPECT_FALSE(ParseReportDescriptor(nullptr, 0));
+}
+
+TEST(HidApiAccess, EnumeratesAndExplainsWhatCannotBeOpened) {
+    THidApiAccess hid; // the real backend, on whatever this machine has
+    for (const THidDeviceInfo& info : hid.Enumerate())
+        EXPECT_FALSE(info.Path.isEmpty());
+    QString error;
+    EXPECT_EQ(hid.Open("/dev/hidraw-that-is-not-there", error), nullptr);
+    EXPECT_EQ(error, "device gone");
 }
 
 } // namespace

@@ -84,9 +84,6 @@ TPXS733MainForm::TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& D
     KelvraDevList1->Activate();
     CreateDevice();
 
-    // Application-wide hover hints.
-    qApp->setEffectEnabled(Qt::UI_AnimateTooltip, false);
-
     ClientPanel = new QWidget;
     ClientPanel->setObjectName("ClientPanel");
     ClientPanel->setMinimumSize(DesignWidth, DesignHeight);

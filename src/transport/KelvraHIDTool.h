@@ -4,6 +4,7 @@
 #include "KelvraHIDTypes.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -184,7 +185,7 @@ private:
     bool CurrentDongleStreams() const;
     bool HasDongles() const { return FDevList && FDevList->HidDevices().Count > 0; }
 
-    TKelvraDevList* FDevList = nullptr;
+    QPointer<TKelvraDevList> FDevList; // the list may go first: its owner decides the order
     quint8 FMessageID = 1;
     int FCurrentDeviceIndex = 0;
     THidDevice* FSelectedObject = nullptr;

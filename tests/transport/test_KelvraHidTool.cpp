@@ -225,4 +225,16 @@ TEST_F(HidToolTest, SelectionSurvivesOrFailsAfterAChangePass) {
     EXPECT_EQ(second->Requests().size(), 1u);
 }
 
+TEST(HidToolLifetime, TheListMayGoBeforeTheTool) {
+    TSimHidAccess hid;
+    auto tool = std::make_unique<TKelvraHidTool>();
+    {
+        TKelvraDevList list(hid);
+        tool->SetKelvraDevList(&list);
+    }
+    TKvrByteArray request{}, reply{};
+    EXPECT_EQ(tool->SendReceive(request, reply), ResultNoHardware);
+    tool.reset(); // must not touch the list that is gone
+}
+
 } // namespace

@@ -160,10 +160,19 @@ void TKelvraDevList::HandleStreamingPacket(THidDevice* Device, quint8 ToolID, in
                                            const quint8* Data, int Size) {
     auto byteAt = [Data, Size](int k) -> quint8 { return k < Size ? Data[k] : 0; };
     const bool known = FCTData.Objects.contains(Device);
-    int& counter = StreamingCounter.Counter[size_t(Index)];
+    // An event handler may stop streaming and so remove this counter: write it back only
+    // while it is still there.
+    int counter = StreamingCounter.Counter[size_t(Index)];
+    auto storeCounter = [this, Index, &counter] {
+        if (size_t(Index) < StreamingCounter.Counter.size())
+            StreamingCounter.Counter[size_t(Index)] = counter;
+    };
 
     if (known && counter != byteAt(1)) {
-        if (JustStopped && (counter == 0 || counter == 1)) {
+        const bool freshStart = JustStopped && (counter == 0 || counter == 1);
+        counter = byteAt(1);
+        storeCounter();
+        if (freshStart) {
             JustStopped = false;
             JustFixed = true; // a freshly started dongle: resynchronise silently
         } else if (JustFixed) {
@@ -171,7 +180,6 @@ void TKelvraDevList::HandleStreamingPacket(THidDevice* Device, quint8 ToolID, in
         } else if (OnStreamingDataMissed) {
             OnStreamingDataMissed(ToolID);
         }
-        counter = byteAt(1);
     }
 
     int length;
@@ -215,8 +223,11 @@ void TKelvraDevList::HandleStreamingPacket(THidDevice* Device, quint8 ToolID, in
         if (DoLongStream) FPacket.Packet[2] = 0xFF;
     }
 
-    if (known && !FPacket.InProgress) {
+    if (!known) {
+        FPacket.FireEvent = false; // a sample of a device that is no dongle goes nowhere
+    } else if (!FPacket.InProgress) {
         counter = counter + 1 > 255 ? 0 : counter + 1;
+        storeCounter();
         if (FPacket.FireEvent) {
             FPacket.FireEvent = false;
             if (OnStreaming) OnStreaming(FPacket.PacketSize, ToolID, FPacket.Packet.data());

@@ -123,6 +123,15 @@ TEST_F(ReceptionTest, CounterGapsAreReportedOnceAndResynchronise) {
     EXPECT_EQ(samples.size(), 5u);
 }
 
+TEST_F(ReceptionTest, HandlerThatStopsStreamingOnAGap) {
+    Start();
+    tool.OnStreamingDataMissed = [this](quint8) { tool.StopStreaming(); };
+    Feed(0, 20);
+    Feed(5, 20); // the gap's handler removes the counter being updated
+    EXPECT_TRUE(list->StreamingCounter.Counter.empty());
+    EXPECT_FALSE(list->IsStreaming);
+}
+
 TEST_F(ReceptionTest, FreshStartAfterStopResynchronisesSilently) {
     Start();
     Feed(0, 20);

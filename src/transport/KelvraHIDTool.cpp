@@ -698,9 +698,11 @@ quint16 TKelvraHidTool::SetLongStreamingLength(quint16 Size) {
 
 quint16 TKelvraHidTool::StartLongStreaming(const TKvrByteArray& BytesToStream) {
     if (CurrentDongleStreams()) return ResultAlreadyStreaming;
+    const int length = FDevList ? FDevList->LongStreamingLength : 0;
+    if (length > MaxBlockSize)
+        return ResultInvalidParameter; // the set-up cannot be longer than its block
     quint32 version = 0;
     GetCTFWVersion(version);
-    const int length = FDevList ? FDevList->LongStreamingLength : 0;
     int lastChunk = 0;
     const quint16 result = SendChunks(DongleCode::StartLongStreaming, BytesToStream.data(), length,
                                       [&lastChunk](int Chunk, int) {

@@ -198,8 +198,15 @@ TEST_F(ReceptionTest, StartSendsTheListInChunksAndRegistersTheDongle) {
     EXPECT_EQ(dongle->State().StreamList.size(), 70);
 }
 
+TEST_F(ReceptionTest, LongStartLongerThanItsBlockIsRefused) {
+    ASSERT_EQ(tool.SetLongStreamingLength(32769), 0);
+    const size_t sent = dongle->Requests().size();
+    EXPECT_EQ(tool.StartLongStreaming(addresses), ResultInvalidParameter);
+    EXPECT_EQ(dongle->Requests().size(), sent);
+}
+
 TEST_F(ReceptionTest, SampleThatWouldOverrunTheBufferIsDiscarded) {
-    StartLong(0xFFFF); // 2048 packets of 32 bytes: more than the buffer holds
+    StartLong(32766); // with its header one byte more than the buffer holds
     for (int packet = 0; packet <= list->LongStreamingPackets; ++packet)
         Feed(0, quint8(packet));
     list->LongStreamingPackets = 1; // a last packet right after the first

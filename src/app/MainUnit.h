@@ -185,7 +185,7 @@ private:
     void MessageBoxInfoItem();
     void SetMessagesPanelColour(const QColor& Colour);
     bool ApplicationEvents1Message(QObject* Receiver, QEvent* Event);
-    void FunctionKeyReleased(int Key, bool ShiftHeld);
+    void FunctionKeyReleased(int Key);
     void ToggleEngineeringPanel();
     void DeltaCheckClick();
     void ShowHintTips();

@@ -97,11 +97,13 @@ bool TPXS733MainForm::eventFilter(QObject* Watched, QEvent* Event) {
     }
     if (Event->type() == QEvent::ToolTip && Watched->isWidgetType()) {
         // Hover hints follow the menu check and hide after a fixed time.
+        if (!ShowHintsItem->isChecked())
+            return true;
         auto* widget = static_cast<QWidget*>(Watched);
-        if (!ShowHintsItem->isChecked() || widget->toolTip().isEmpty())
-            return !ShowHintsItem->isChecked();
-        QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), widget->toolTip(), widget,
-                           {}, HintHideMs);
+        if (widget->toolTip().isEmpty())
+            return false;
+        QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), widget->toolTip(),
+                           widget, {}, HintHideMs);
         return true;
     }
     return ApplicationEvents1Message(Watched, Event);
@@ -126,20 +128,18 @@ bool TPXS733MainForm::ApplicationEvents1Message(QObject* Receiver, QEvent* Event
     } else if (!key->isAutoRepeat()) {
         if (side == TShiftSide::Left) FLeftShiftDown = false;
         if (side == TShiftSide::Right) FRightShiftDown = false;
-        FunctionKeyReleased(key->key(), key->modifiers() & Qt::ShiftModifier);
+        FunctionKeyReleased(key->key());
     }
     return false;
 }
 
-void TPXS733MainForm::FunctionKeyReleased(int Key, bool /*ShiftHeld*/) {
+void TPXS733MainForm::FunctionKeyReleased(int Key) {
     if (Key == Qt::Key_F3) {
         TScopeForm* scope = FWindows.ScopeForm;
-        if (scope->isVisible() && !scope->isMinimized()) {
+        if (scope->isVisible() && !scope->isMinimized())
             scope->close();
-        } else {
-            scope->show();
-            if (scope->isMinimized()) scope->showNormal();
-        }
+        else
+            ScopeButtonClick();
     }
 }
 

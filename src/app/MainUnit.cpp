@@ -58,11 +58,8 @@ void ConfigureListBox(TKvrListBox* List, bool Bold) {
     QFont f(QStringLiteral("Tahoma"), 8);
     f.setBold(Bold);
     List->setFont(f);
-    List->ErrorBackgroundColor = QColor(0xFF, 0xF0, 0xF0);
-    List->ErrorTextColor = QColor(0xFF, 0x00, 0x00);
+    // The error colours, hover highlight and auto-scroll keep the control's defaults.
     List->MouseOverColor = QColor(0xE9, 0xE9, 0xE9);
-    List->MouseHighlight = true;
-    List->AutoScroll = true;
     List->ItemsPrefix = " ";
 }
 
@@ -168,8 +165,6 @@ void TPXS733MainForm::CreateLeftColumn() {
     MessageBox = new TKvrListBox(MessagesPanel);
     MessageBox->setObjectName("MessageBox");
     ConfigureListBox(MessageBox, false);
-    MessageBox->InfoBackgroundColor = QColor(0xF0, 0xFF, 0xF0);
-    MessageBox->InfoTextColor = QColor(0x00, 0x80, 0x00);
     MessageBox->SelectedColor = QColor(0xD7, 0xEB, 0xFF);
     MessageBox->setMinimumHeight(220);
     MessageBox->OnErrorItem = [this](TKvrListBox*) { MessageBoxErrorItem(); };

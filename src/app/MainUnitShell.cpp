@@ -6,9 +6,9 @@
 #include "CategoryPanel.h"
 #include "HintTipsUnit.h"
 #include "Kelvra.h"
-#include "Keyboard.h"
 #include "KelvraDevList.h"
 #include "KelvraPXS731.h"
+#include "Keyboard.h"
 #include "KvrListBox.h"
 #include "MainLayout.h"
 #include "ModalDialogs.h"
@@ -97,13 +97,11 @@ bool TPXS733MainForm::eventFilter(QObject* Watched, QEvent* Event) {
     }
     if (Event->type() == QEvent::ToolTip && Watched->isWidgetType()) {
         // Hover hints follow the menu check and hide after a fixed time.
-        if (!ShowHintsItem->isChecked())
-            return true;
+        if (!ShowHintsItem->isChecked()) return true;
         auto* widget = static_cast<QWidget*>(Watched);
-        if (widget->toolTip().isEmpty())
-            return false;
-        QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), widget->toolTip(),
-                           widget, {}, HintHideMs);
+        if (widget->toolTip().isEmpty()) return false;
+        QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), widget->toolTip(), widget,
+                           {}, HintHideMs);
         return true;
     }
     return ApplicationEvents1Message(Watched, Event);

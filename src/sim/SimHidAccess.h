@@ -74,7 +74,6 @@ public:
     // Plugging and unplugging report a device change once the event loop runs.
     void Plug(const std::shared_ptr<TSimHidDevice>& Device);
     void Unplug(const std::shared_ptr<TSimHidDevice>& Device);
-    const std::vector<std::shared_ptr<TSimHidDevice>>& Devices() const { return FDevices; }
 
     QList<THidDeviceInfo> Enumerate() override;
     std::unique_ptr<THidHandle> Open(const QString& Path, QString& Error) override;

@@ -56,11 +56,6 @@ TVirtualPXS733::TVirtualPXS733() {
     FMap[0xC8] = 0x5A;
 }
 
-void TVirtualPXS733::SetEventPeriod(double Period, double Duration) {
-    FEventPeriod = Period;
-    FEventDuration = Duration;
-}
-
 void TVirtualPXS733::Touch(double Duration, int Depth) {
     FScriptedStart = FTime;
     FScriptedDuration = Duration;

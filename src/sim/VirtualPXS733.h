@@ -42,17 +42,9 @@ public:
     // What the tests look at.
     bool Powered() const { return FPowered; }
     bool InTestMode() const { return FTestMode; }
-    bool OneWire() const { return FOneWire; }
-    const std::array<quint8, 6>& Fuses() const { return FFuses; }
-    const std::array<quint8, 5>& Banks() const { return FBanks; }
-    quint8 Indirect(quint8 Address) const { return FIndirect[Address]; }
-    quint8 MemoryByte(quint8 Address) const { return FMap[Address]; }
     int BurnPulses() const { return FBurnPulses; }
-    void SetFuses(const std::array<quint8, 6>& Fuses) { FFuses = Fuses; }
 
-    // Events: one every Period seconds lasting Duration (0 switches them off), or one
-    // scripted now, Depth counts deep.
-    void SetEventPeriod(double Period, double Duration);
+    // A touch starting now, Depth counts deep; periodic events come on their own.
     void Touch(double Duration, int Depth);
 
     void SetPower(bool On) override;

@@ -108,11 +108,7 @@ THidLayer::~THidLayer() {
         FAccess.OnDevicesChanged = nullptr;
         FAccess.Listener = nullptr;
     }
-    FDataHandler = nullptr;
-    for (auto& d : FPresent)
-        d->Close();
-    for (auto& d : FGoneClaimed)
-        d->Close();
+    // The devices stop their readers and close their handles as they are freed.
 }
 
 void THidLayer::SetDataHandler(TDataHandler Handler) {

@@ -88,7 +88,6 @@ public:
     // Installing a handler starts a reader for every open claimed device; removing it
     // (an empty handler) stops and joins them all.
     void SetDataHandler(TDataHandler Handler);
-    bool HasDataHandler() const { return bool(FDataHandler); }
 
     // Re-enumerates now, as on a change notification.
     void DeviceChange();

@@ -81,8 +81,7 @@ void TKelvraHidTool::RemoveForwarders() {
 
 TKvrByteArray TKelvraHidTool::Request(quint8 Code, quint8 Byte3,
                                       std::initializer_list<quint8> Payload) {
-    TKvrByteArray request;
-    std::memset(request.data(), 0, ClearedBytes);
+    TKvrByteArray request{}; // nothing unset goes out, however long the device's reports are
     request[2] = Code;
     request[3] = Byte3;
     std::copy(Payload.begin(), Payload.end(), request.begin() + 4);
@@ -327,8 +326,7 @@ quint16 TKelvraHidTool::GetTesterFWVersion(quint32& CTFWVersion, quint8& Build, 
 quint16 TKelvraHidTool::IsTesterInit(bool& Init) {
     TKvrByteArray reply;
     const quint16 result = Command(DongleCode::GetCTFWVersion, 0, {}, reply);
-    if (result == ResultOK)
-        Init = reply[14] != 0;
+    if (result == ResultOK) Init = reply[14] != 0;
     return result;
 }
 
@@ -703,14 +701,10 @@ quint16 TKelvraHidTool::StartLongStreaming(const TKvrByteArray& BytesToStream) {
         return ResultInvalidParameter; // the set-up cannot be longer than its block
     quint32 version = 0;
     GetCTFWVersion(version);
-    int lastChunk = 0;
     const quint16 result = SendChunks(DongleCode::StartLongStreaming, BytesToStream.data(), length,
-                                      [&lastChunk](int Chunk, int) {
-                                          lastChunk = Chunk;
-                                          return quint8(Chunk);
-                                      });
+                                      [](int Chunk, int) { return quint8(Chunk); });
     if (result != ResultOK) return result;
-    FDevList->LongStreamingPackets = lastChunk;
+    FDevList->LongStreamingPackets = length > 0 ? (length - 1) / ChunkSize : 0; // the last chunk
     FDevList->DoLongStream = true;
     RegisterStreamingDongle();
     return ResultOK;

@@ -65,10 +65,10 @@ int TKvrListBox::KvrAddItem(const QString& Item, TKvrItemType ItemType) {
     FTypeList.append(ItemType == aError ? "1" : "0");
     addItem(ItemsPrefix + Item);
     const int index = count() - 1;
-    if (AutoScroll) scrollToItem(item(index), QAbstractItemView::PositionAtTop);
+    if (AutoScroll) ScrollToNewestSoon();
     setUpdatesEnabled(true);
     Notify(ItemType);
-    UpdateHorizontalExtent();
+    WidenHorizontalExtent(item(index)->text());
     return index;
 }
 
@@ -82,7 +82,8 @@ bool TKvrListBox::KvrAddStrings(const QStringList& List, TKvrItemType ItemType) 
                 line.prepend(ItemsPrefix);
         addItems(lines);
         Notify(ItemType);
-        UpdateHorizontalExtent();
+        for (const QString& line : lines)
+            WidenHorizontalExtent(line);
         return true;
     } catch (...) {
         return false;
@@ -134,6 +135,27 @@ QColor TKvrListBox::ItemTextColor(int Index) const {
 void TKvrListBox::Notify(TKvrItemType ItemType) {
     const TNotifyEvent& event = ItemType == aError ? OnErrorItem : OnInfoItem;
     if (event) event(this);
+}
+
+void TKvrListBox::ScrollToNewestSoon() {
+    // Scrolling lays out every item at once; a burst of lines is scrolled to once, when the
+    // event loop next runs.
+    if (FScrollPending) return;
+    FScrollPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FScrollPending = false;
+            if (count() > 0) scrollToItem(item(count() - 1), QAbstractItemView::PositionAtTop);
+        },
+        Qt::QueuedConnection);
+}
+
+void TKvrListBox::WidenHorizontalExtent(const QString& Text) {
+    const int extent = QFontMetrics(font()).horizontalAdvance(Text) + 5;
+    if (extent <= FHorizontalExtent) return;
+    FHorizontalExtent = extent;
+    doItemsLayout();
 }
 
 void TKvrListBox::UpdateHorizontalExtent() {

@@ -62,6 +62,9 @@ private:
     friend class TItemPainter;
 
     void Notify(TKvrItemType ItemType);
+    void ScrollToNewestSoon();
+    // Adding keeps the widest width so far; removing measures every line again.
+    void WidenHorizontalExtent(const QString& Text);
     void UpdateHorizontalExtent();
 
     QStringList FTypeList;
@@ -69,4 +72,5 @@ private:
     int FFocused = -1;
     int FItemHeight = 13;
     int FHorizontalExtent = 5;
+    bool FScrollPending = false;
 };

@@ -118,9 +118,19 @@ private slots:
         TKvrListBox list;
         Configure(list);
         list.show();
+        const QFontMetrics metrics(list.font());
+        auto extentOf = [&](const QString& text) {
+            return metrics.horizontalAdvance(" " + text) + 5;
+        };
         list.KvrAddItem(QString(200, 'W'), aInfo);
+        list.KvrAddItem("narrow", aInfo); // a narrower line keeps the widest extent
+        QCOMPARE(list.HorizontalExtent(), extentOf(QString(200, 'W')));
         QVERIFY(list.HorizontalExtent() > list.viewport()->width());
         QTRY_VERIFY(list.horizontalScrollBar()->maximum() > 0);
+        list.KvrDelete(0); // removing the widest measures the rest again
+        QCOMPARE(list.HorizontalExtent(), extentOf("narrow"));
+        list.KvrAddStrings({"mid line", QString(60, 'M')}, aInfo);
+        QCOMPARE(list.HorizontalExtent(), extentOf(QString(60, 'M')));
         list.KvrClear();
         QCOMPARE(list.HorizontalExtent(), 5);
         QTRY_COMPARE(list.horizontalScrollBar()->maximum(), 0);
@@ -133,8 +143,23 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         for (int i = 0; i < 100; ++i)
             list.KvrAddItem(QString::number(i), aInfo);
-        const QRect newest = list.visualItemRect(list.item(99));
-        QVERIFY(list.viewport()->rect().contains(newest));
+        // The burst is scrolled to once the event loop runs.
+        QTRY_VERIFY(list.viewport()->rect().contains(list.visualItemRect(list.item(99))));
+    }
+
+    void everyAddedLineNotifiesOnceAfterItIsIn() {
+        TKvrListBox list;
+        QStringList seen;
+        list.OnInfoItem = [&](TKvrListBox* l) {
+            seen << "info:" + l->item(l->count() - 1)->text();
+        };
+        list.OnErrorItem = [&](TKvrListBox* l) {
+            seen << "error:" + l->item(l->count() - 1)->text();
+        };
+        list.KvrAddItem("a", aInfo);
+        list.KvrAddItem("b", aError);
+        list.KvrAddStrings({"c", "d"}, aInfo); // one notification for the whole block
+        QCOMPARE(seen, QStringList({"info:a", "error:b", "info:d"}));
     }
 };
 

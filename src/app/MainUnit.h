@@ -196,6 +196,7 @@ private:
     QRect OuterGeometry() const override;
     bool IsMaximized() const override;
     bool MonitorContains(QPoint Point) const override;
+    QSize MonitorWorkArea(QPoint Point) const override;
     void MoveTo(QPoint TopLeft) override;
     void ResizeOuter(int Width, int Height) override;
     void Maximize() override;

@@ -22,6 +22,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QToolTip>
 #include <QWindow>
@@ -260,6 +261,11 @@ bool TPXS733MainForm::IsMaximized() const {
 
 bool TPXS733MainForm::MonitorContains(QPoint Point) const {
     return QGuiApplication::screenAt(Point) != nullptr;
+}
+
+QSize TPXS733MainForm::MonitorWorkArea(QPoint Point) const {
+    const QScreen* screen = QGuiApplication::screenAt(Point);
+    return screen ? screen->availableGeometry().size() : QSize();
 }
 
 void TPXS733MainForm::MoveTo(QPoint TopLeft) {

@@ -9,6 +9,36 @@
 
 namespace {
 
+// One line of the file as it is on disk, its line end included, and its text for matching.
+struct TLine {
+    QByteArray Bytes;
+    QString Text; // without the line end
+};
+
+// The lines of a file, and the line end that lines written by us get.
+struct TLines {
+    QList<TLine> Lines;
+    QByteArray LineEnd = "\r\n";
+};
+
+TLines SplitLines(const QByteArray& Bytes) {
+    TLines result;
+    const qsizetype firstLf = Bytes.indexOf('\n');
+    if (firstLf >= 0 && (firstLf == 0 || Bytes[firstLf - 1] != '\r')) result.LineEnd = "\n";
+    qsizetype start = 0;
+    while (start < Bytes.size()) {
+        qsizetype end = Bytes.indexOf('\n', start);
+        end = end < 0 ? Bytes.size() : end + 1;
+        const QByteArray bytes = Bytes.mid(start, end - start);
+        QByteArray text = bytes;
+        while (text.endsWith('\n') || text.endsWith('\r'))
+            text.chop(1);
+        result.Lines.append({bytes, QString::fromUtf8(text)});
+        start = end;
+    }
+    return result;
+}
+
 // Name of the section a "[name]" line opens, or nothing for any other line.
 std::optional<QString> SectionName(const QString& line) {
     const QString t = line.trimmed();
@@ -35,33 +65,28 @@ bool TIniFile::Exists() const {
     return QFileInfo::exists(FFileName);
 }
 
-QStringList TIniFile::ReadLines() const {
+QByteArray TIniFile::ReadBytes() const {
     if (!Exists()) return {};
     QFile file(FFileName);
     const QFileInfo info(FFileName);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         throw EIniFileError("cannot open " + FFileName.toStdString());
-    if (file.size() > MaxFileSize)
-        throw EIniFileError("settings file too large: " + FFileName.toStdString());
     const QByteArray bytes = file.read(MaxFileSize + 1);
     if (bytes.size() > MaxFileSize)
         throw EIniFileError("settings file too large: " + FFileName.toStdString());
-    QStringList lines = QString::fromUtf8(bytes).split('\n');
-    for (QString& line : lines)
-        if (line.endsWith('\r')) line.chop(1);
-    return lines;
+    return bytes;
 }
 
 QString TIniFile::ReadString(const QString& Section, const QString& Key,
                              const QString& Default) const {
     bool inSection = false;
-    for (const QString& line : ReadLines()) {
-        if (const auto name = SectionName(line)) {
+    for (const TLine& line : SplitLines(ReadBytes()).Lines) {
+        if (const auto name = SectionName(line.Text)) {
             inSection = SameName(*name, Section);
             continue;
         }
-        if (inSection && !KeyOf(line).isEmpty() && SameName(KeyOf(line), Key))
-            return line.mid(line.indexOf('=') + 1).trimmed();
+        if (inSection && !KeyOf(line.Text).isEmpty() && SameName(KeyOf(line.Text), Key))
+            return line.Text.mid(line.Text.indexOf('=') + 1).trimmed();
     }
     return Default;
 }
@@ -91,45 +116,56 @@ bool TIniFile::ReadBool(const QString& Section, const QString& Key, bool Default
 }
 
 bool TIniFile::WriteString(const QString& Section, const QString& Key, const QString& Value) {
-    QStringList lines;
+    TLines file;
     try {
-        lines = ReadLines();
+        file = SplitLines(ReadBytes());
     } catch (const EIniFileError&) {
         return false; // never replace a file we could not read
     }
-    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+    QList<TLine>& lines = file.Lines;
+    while (!lines.isEmpty() && lines.last().Text.trimmed().isEmpty())
         lines.removeLast();
+    // Lines of ours follow the last line of the file on lines of their own.
+    if (!lines.isEmpty() && !lines.last().Bytes.endsWith('\n')) lines.last().Bytes += file.LineEnd;
+    auto ownLine = [&file](const QString& Text) {
+        return TLine{Text.toUtf8() + file.LineEnd, Text};
+    };
 
-    const QString entry = Key + '=' + Value;
+    const TLine entry = ownLine(Key + '=' + Value);
     int sectionEnd = -1; // index after the last line of the section
     bool inSection = false;
     bool written = false;
     for (int i = 0; i < lines.size() && !written; ++i) {
-        if (const auto name = SectionName(lines[i])) {
+        if (const auto name = SectionName(lines[i].Text)) {
             inSection = SameName(*name, Section);
             if (inSection) sectionEnd = i + 1;
             continue;
         }
         if (!inSection) continue;
-        if (!lines[i].trimmed().isEmpty()) sectionEnd = i + 1;
-        if (SameName(KeyOf(lines[i]), Key)) {
+        if (!lines[i].Text.trimmed().isEmpty()) sectionEnd = i + 1;
+        if (SameName(KeyOf(lines[i].Text), Key)) {
             lines[i] = entry;
             written = true;
         }
     }
     if (!written) {
         if (sectionEnd < 0) {
-            if (!lines.isEmpty()) lines << QString();
-            lines << '[' + Section + ']' << entry;
+            if (!lines.isEmpty()) lines << ownLine(QString());
+            lines << ownLine('[' + Section + ']') << entry;
         } else {
             lines.insert(sectionEnd, entry);
         }
     }
 
-    QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write((lines.join("\r\n") + "\r\n").toUtf8());
-    return file.commit();
+    QByteArray bytes;
+    for (const TLine& line : lines)
+        bytes += line.Bytes;
+    // A file we write is always one we can read again.
+    if (bytes.size() > MaxFileSize) return false;
+    QSaveFile out(FFileName);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    out.write(bytes);
+    return out.commit();
 }
 
 bool TIniFile::WriteInteger(const QString& Section, const QString& Key, int Value) {

@@ -11,7 +11,8 @@ public:
 
 // An INI file accessed key by key, in the manner of the platform's profile functions:
 // every read looks at the file as it is on disk, every write reaches the disk at once.
-// Section and key names compare case-insensitively.
+// Section and key names compare case-insensitively. Lines other than the one a write sets
+// are kept byte for byte, with their line ends; new lines take the file's line end.
 class TIniFile {
 public:
     explicit TIniFile(QString FileName);
@@ -31,11 +32,13 @@ public:
     bool WriteInteger(const QString& Section, const QString& Key, int Value);
     bool WriteBool(const QString& Section, const QString& Key, bool Value);
 
-    // A settings file larger than this is not a settings file.
+    // A settings file larger than this is not a settings file; a write that would make the
+    // file larger fails.
     static constexpr qint64 MaxFileSize = 1 << 20;
 
 private:
-    QStringList ReadLines() const;
+    // The file's bytes; nothing when it does not exist. Raises when it cannot be read.
+    QByteArray ReadBytes() const;
 
     QString FFileName;
 };

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QRect>
 
+#include <algorithm>
+#include <climits>
+
 namespace MainFormSettings {
 
 namespace {
@@ -20,6 +23,13 @@ void CreateFolders(const QString& AppDataFolder) {
         throw EIniFileError("cannot create the settings folder");
 }
 
+std::optional<QSize> FittedSize(int Width, int Height, QSize WorkArea) {
+    if (Width <= 0 || Height <= 0) return std::nullopt;
+    const QSize largest = WorkArea.expandedTo(MinimumSize);
+    return QSize(std::clamp(Width, MinimumSize.width(), largest.width()),
+                 std::clamp(Height, MinimumSize.height(), largest.height()));
+}
+
 void Load(TIniFile& Ini, TMainFormSettingsTarget& Window) {
     if (!Ini.Exists()) {
         if (!Ini.WriteInteger(Section, "Width", Window.OuterGeometry().width()))
@@ -30,10 +40,12 @@ void Load(TIniFile& Ini, TMainFormSettingsTarget& Window) {
 
     const QRect current = Window.OuterGeometry();
     if (Ini.ReadString(Section, "State", "Nor") == "Max") {
-        const QPoint topLeft(Ini.ReadInteger(Section, "Left", current.left()),
-                             Ini.ReadInteger(Section, "Top", current.top()));
-        if (Window.MonitorContains(topLeft + QPoint(10, 10))) {
-            Window.MoveTo(topLeft);
+        const qint64 left = Ini.ReadInteger(Section, "Left", current.left());
+        const qint64 top = Ini.ReadInteger(Section, "Top", current.top());
+        // A point past the integer range lies on no monitor.
+        const bool inRange = left + 10 <= INT_MAX && top + 10 <= INT_MAX;
+        if (inRange && Window.MonitorContains(QPoint(int(left) + 10, int(top) + 10))) {
+            Window.MoveTo(QPoint(int(left), int(top)));
             Window.Maximize();
         }
     } else {
@@ -41,8 +53,11 @@ void Load(TIniFile& Ini, TMainFormSettingsTarget& Window) {
                              Ini.ReadInteger(Section, "Top", current.top()));
         if (Window.MonitorContains(topLeft)) {
             Window.MoveTo(topLeft);
-            Window.ResizeOuter(Ini.ReadInteger(Section, "Width", current.width()),
-                               Ini.ReadInteger(Section, "Height", current.height()));
+            const std::optional<QSize> size =
+                FittedSize(Ini.ReadInteger(Section, "Width", current.width()),
+                           Ini.ReadInteger(Section, "Height", current.height()),
+                           Window.MonitorWorkArea(topLeft));
+            if (size) Window.ResizeOuter(size->width(), size->height());
         }
     }
     Window.SetHoverHints(Ini.ReadBool(Section, "Hints", true));

@@ -4,7 +4,10 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
+
+#include <optional>
 
 // What the main window's saved settings act on. The window implements it; tests use a fake.
 class TMainFormSettingsTarget {
@@ -14,6 +17,8 @@ public:
     virtual QRect OuterGeometry() const = 0; // frame position and outer size
     virtual bool IsMaximized() const = 0;
     virtual bool MonitorContains(QPoint Point) const = 0;
+    // Size of the work area of the monitor that contains Point (Point lies on one).
+    virtual QSize MonitorWorkArea(QPoint Point) const = 0;
     virtual void MoveTo(QPoint TopLeft) = 0;
     virtual void ResizeOuter(int Width, int Height) = 0;
     virtual void Maximize() = 0;
@@ -31,6 +36,13 @@ public:
 namespace MainFormSettings {
 
 inline const QString Section = QStringLiteral("MainForm");
+
+// The smallest outer size a loaded placement gives the window.
+inline constexpr QSize MinimumSize{320, 240};
+
+// A stored outer size made to fit a monitor's work area, or nothing when the stored values
+// cannot be a window's size (zero or negative).
+std::optional<QSize> FittedSize(int Width, int Height, QSize WorkArea);
 
 // Full path of the settings file under the given application-data folder.
 QString IniFilePath(const QString& AppDataFolder);

@@ -39,7 +39,36 @@ TEST_F(IniFileTest, AddsKeyToTheEndOfItsSectionNotTheFile) {
     WriteRaw("[MainForm]\nWidth=1\n\n[ScopeForm]\nXRange=600\n");
     TIniFile ini(path);
     ASSERT_TRUE(ini.WriteString("MainForm", "Height", "2"));
-    EXPECT_EQ(ReadRaw(), "[MainForm]\r\nWidth=1\r\nHeight=2\r\n\r\n[ScopeForm]\r\nXRange=600\r\n");
+    // The file's own line ends are kept.
+    EXPECT_EQ(ReadRaw(), "[MainForm]\nWidth=1\nHeight=2\n\n[ScopeForm]\nXRange=600\n");
+}
+
+TEST_F(IniFileTest, LinesItDoesNotOwnAreKeptByteForByte) {
+    // Latin-1 text of another program, a line without '=', and a last line without a line end.
+    const QByteArray other = "[Other]\r\nPath=C:\\Donn\xe9"
+                             "es\\\xff\r\n\x01garbage\r\nTail=\xe9";
+    WriteRaw(other);
+    TIniFile ini(path);
+    ASSERT_TRUE(ini.WriteString("MainForm", "Width", "900"));
+    ASSERT_TRUE(ini.WriteString("MainForm", "Width", "901"));
+    EXPECT_EQ(ReadRaw(), other + "\r\n\r\n[MainForm]\r\nWidth=901\r\n");
+}
+
+TEST_F(IniFileTest, AFileItWroteIsAlwaysOneItReads) {
+    // An LF file just under the limit stays LF, so a rewrite does not push it over.
+    const QByteArray key = "[MainForm]\nWidth=1000\n";
+    QByteArray filler;
+    while (filler.size() + key.size() + 32 < TIniFile::MaxFileSize)
+        filler += "; filler line of another program\n";
+    WriteRaw(filler + key);
+    TIniFile ini(path);
+    ASSERT_TRUE(ini.WriteInteger("MainForm", "Width", 1001));
+    EXPECT_EQ(ini.ReadInteger("MainForm", "Width", 0), 1001);
+    // A write that would cross the limit is refused and leaves the file as it was.
+    const QByteArray before = ReadRaw();
+    EXPECT_FALSE(ini.WriteString("MainForm", "Note", QString(64, 'x')));
+    EXPECT_EQ(ReadRaw(), before);
+    EXPECT_EQ(ini.ReadInteger("MainForm", "Width", 0), 1001);
 }
 
 TEST_F(IniFileTest, ParsesBooleansAndIntegers) {
@@ -60,10 +89,14 @@ TEST_F(IniFileTest, ParsesBooleansAndIntegers) {
         else
             EXPECT_THROW(ini.ReadBool("S", "B", true), EIniFileError);
     }
-    WriteRaw("[S]\nN=-25\nBad=12px\nHex=$10\n");
+    WriteRaw("[S]\nN=-25\nZeros=007\nBad=12px\nHex=$10\nCHex=0x10\n");
     EXPECT_EQ(ini.ReadInteger("S", "N", 0), -25);
+    EXPECT_EQ(ini.ReadInteger("S", "Zeros", 0), 7); // decimal, never octal
+    EXPECT_EQ(ini.ReadInteger("S", "Missing", 42), 42);
+    EXPECT_TRUE(ini.ReadBool("S", "Missing", true));
     EXPECT_THROW(ini.ReadInteger("S", "Bad", 0), EIniFileError);
     EXPECT_THROW(ini.ReadInteger("S", "Hex", 0), EIniFileError);
+    EXPECT_THROW(ini.ReadInteger("S", "CHex", 0), EIniFileError);
 }
 
 TEST_F(IniFileTest, GarbageBinaryAndTruncatedFilesReadAsDefaults) {

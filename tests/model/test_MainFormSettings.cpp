@@ -17,6 +17,7 @@ struct FakeWindow : TMainFormSettingsTarget {
     QRect OuterGeometry() const override { return geometry; }
     bool IsMaximized() const override { return maximized; }
     bool MonitorContains(QPoint p) const override { return QRect(0, 0, 1920, 1080).contains(p); }
+    QSize MonitorWorkArea(QPoint) const override { return {1920, 1040}; }
     void MoveTo(QPoint p) override { geometry.moveTopLeft(p); }
     void ResizeOuter(int w, int h) override { geometry.setSize({w, h}); }
     void Maximize() override { maximized = true; }
@@ -97,6 +98,17 @@ TEST_F(MainFormSettingsTest, PositionIsAppliedOnlyWhereAMonitorIs) {
         {"State=Nor\nLeft=-500\nTop=6\nWidth=800\nHeight=500\n", {100, 100, 1252, 700}, false},
         // Anything but "Max" counts as normal.
         {"State=Minimized\nLeft=5\nTop=6\n", {5, 6, 1252, 700}, false},
+        // Sizes the screen cannot show are fitted to its work area, tiny ones to a minimum,
+        // and ones no window can have are not applied.
+        {"State=Nor\nLeft=5\nTop=6\nWidth=2147483647\nHeight=2147483647\n",
+         {5, 6, 1920, 1040},
+         false},
+        {"State=Nor\nLeft=5\nTop=6\nWidth=20000\nHeight=20000\n", {5, 6, 1920, 1040}, false},
+        {"State=Nor\nLeft=5\nTop=6\nWidth=-2147483648\nHeight=500\n", {5, 6, 1252, 700}, false},
+        {"State=Nor\nLeft=5\nTop=6\nWidth=0\nHeight=0\n", {5, 6, 1252, 700}, false},
+        {"State=Nor\nLeft=5\nTop=6\nWidth=1\nHeight=1\n", {5, 6, 320, 240}, false},
+        {"State=Max\nLeft=2147483647\nTop=2147483647\n", {100, 100, 1252, 700}, false},
+        {"State=Nor\nLeft=-2147483648\nTop=2147483647\n", {100, 100, 1252, 700}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

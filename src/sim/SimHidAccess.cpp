@@ -28,6 +28,10 @@ public:
 
     int Read(quint8* Data, int Length, int TimeoutMs) override {
         using namespace std::chrono;
+        int failing = FDevice->FFailingReads;
+        while (failing > 0 && !FDevice->FFailingReads.compare_exchange_weak(failing, failing - 1)) {
+        }
+        if (failing > 0) return -1;
         const auto deadline = TSimHidDevice::TClock::now() + milliseconds(std::max(TimeoutMs, 0));
         std::unique_lock lock(FQueue->Lock);
         for (;;) {

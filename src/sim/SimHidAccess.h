@@ -34,6 +34,8 @@ public:
 
     // Makes opening fail with this reason (empty: opening works).
     void SetOpenError(const QString& Error) { FOpenError = Error; }
+    // Makes the next Count reads, on any handle, fail as a passing I/O error does.
+    void FailReads(int Count) { FFailingReads = Count; }
 
 protected:
     // An output report written to any handle, on the writer's thread.
@@ -60,6 +62,7 @@ private:
     THidDeviceInfo FInfo;
     QString FOpenError;
     std::atomic<bool> FPluggedIn{false};
+    std::atomic<int> FFailingReads{0};
     mutable std::mutex FQueuesLock;
     std::vector<std::shared_ptr<TQueue>> FQueues;
 };

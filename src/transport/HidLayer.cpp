@@ -7,6 +7,8 @@
 
 namespace {
 constexpr int ReaderPollMs = 100; // how often a waiting reader looks at its stop flag
+constexpr int FirstRetryMs = 1;   // a failed read is retried after this, doubling up to
+constexpr int LastRetryMs = 100;  // this, until a read succeeds or the reader is stopped
 } // namespace
 
 THidDevice::THidDevice(THidLayer& Layer, THidDeviceInfo Info)
@@ -48,9 +50,22 @@ void THidDevice::StartReader() {
 }
 
 void THidDevice::StopReader() {
+    RequestReaderStop();
+    JoinReader();
+}
+
+void THidDevice::RequestReaderStop() {
     if (!FReader.joinable()) return;
-    FStopReader = true;
+    {
+        std::lock_guard lock(FStopLock);
+        FStopReader = true;
+    }
+    FStopped.notify_all();
     FReaderHandle->Interrupt();
+}
+
+void THidDevice::JoinReader() {
+    if (!FReader.joinable()) return;
     FReader.join();
     // Reports not yet handed over belong to a reader that no longer runs.
     std::lock_guard lock(FPendingLock);
@@ -65,10 +80,20 @@ void THidDevice::Close() {
 
 void THidDevice::ReaderLoop() {
     QByteArray buffer(std::max(FInfo.InputReportByteLength, 1), '\0');
+    int retryMs = FirstRetryMs;
     while (!FStopReader) {
         const int n = FReaderHandle->Read(reinterpret_cast<quint8*>(buffer.data()),
                                           int(buffer.size()), ReaderPollMs);
-        if (n < 0) break; // gone: the next change pass drops the device
+        if (n < 0) {
+            // A device that is gone is closed by the next change pass, which stops this
+            // reader; any other failure may pass, so keep trying, ever more slowly.
+            std::unique_lock lock(FStopLock);
+            FStopped.wait_for(lock, std::chrono::milliseconds(retryMs),
+                              [this] { return bool(FStopReader); });
+            retryMs = std::min(retryMs * 2, LastRetryMs);
+            continue;
+        }
+        retryMs = FirstRetryMs;
         if (n == 0) continue;
         std::lock_guard lock(FPendingLock);
         if (FPending.size() >= MaxPendingReports) FPending.pop_front();
@@ -108,18 +133,26 @@ THidLayer::~THidLayer() {
         FAccess.OnDevicesChanged = nullptr;
         FAccess.Listener = nullptr;
     }
-    // The devices stop their readers and close their handles as they are freed.
+    StopReaders();
+    // The devices close their handles as they are freed.
 }
 
 void THidLayer::SetDataHandler(TDataHandler Handler) {
     FDataHandler = std::move(Handler);
-    for (auto& d : FPresent) {
-        if (!d->FClaimed) continue;
-        if (FDataHandler)
-            d->StartReader();
-        else
-            d->StopReader();
+    if (!FDataHandler) {
+        StopReaders();
+        return;
     }
+    for (auto& d : FPresent)
+        if (d->FClaimed) d->StartReader();
+}
+
+void THidLayer::StopReaders() {
+    // Every reader is told first and waited for after, so they wind down together.
+    for (auto& d : FPresent)
+        d->RequestReaderStop();
+    for (auto& d : FPresent)
+        d->JoinReader();
 }
 
 void THidLayer::DeviceChange() {
@@ -159,9 +192,22 @@ void THidLayer::Release(THidDevice* Device) {
 }
 
 void THidLayer::HandleChange(bool StartUp) {
-    if (FInChange) return;
+    // A change that comes while a pass runs (from a handler's nested event loop) is not
+    // lost: the running pass makes one more when it ends.
+    if (FInChange) {
+        FChangePending = true;
+        return;
+    }
     FInChange = true;
+    do {
+        FChangePending = false;
+        ChangePass(StartUp);
+        StartUp = false;
+    } while (FChangePending);
+    FInChange = false;
+}
 
+void THidLayer::ChangePass(bool StartUp) {
     const QList<THidDeviceInfo> now = FAccess.Enumerate();
     bool changed = false;
 
@@ -191,7 +237,6 @@ void THidLayer::HandleChange(bool StartUp) {
     }
 
     if ((changed || StartUp) && OnChange) OnChange();
-    FInChange = false;
 }
 
 void THidLayer::Deliver(THidDevice* Device, const QByteArray& Report) {

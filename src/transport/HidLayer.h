@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -51,6 +52,9 @@ private:
     void Open(THidAccess& Access);
     void StartReader();
     void StopReader();
+    // Stopping in two steps lets several readers stop at once.
+    void RequestReaderStop();
+    void JoinReader();
     void Close();
     void ReaderLoop();
     void DeliverPending();
@@ -65,6 +69,8 @@ private:
 
     std::thread FReader;
     std::atomic<bool> FStopReader{false};
+    std::mutex FStopLock; // wakes a reader waiting to retry
+    std::condition_variable FStopped;
     std::mutex FPendingLock;
     std::deque<QByteArray> FPending;
     bool FDeliveryPosted = false; // guarded by FPendingLock
@@ -104,6 +110,8 @@ private:
     friend class THidDevice;
 
     void HandleChange(bool StartUp);
+    void ChangePass(bool StartUp);
+    void StopReaders();
     void Deliver(THidDevice* Device, const QByteArray& Report);
 
     THidAccess& FAccess;
@@ -111,4 +119,5 @@ private:
     std::vector<std::unique_ptr<THidDevice>> FGoneClaimed; // unplugged, not yet released
     TDataHandler FDataHandler;
     bool FInChange = false;
+    bool FChangePending = false;
 };

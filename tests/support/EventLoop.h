@@ -2,8 +2,15 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QString>
 
 #include <functional>
+#include <ostream>
+
+// Readable failure messages for Qt strings in GoogleTest.
+inline void PrintTo(const QString& Text, std::ostream* Out) {
+    *Out << '"' << Text.toStdString() << '"';
+}
 
 // Runs the event loop until Done holds or TimeoutMs passed; returns Done's last value.
 inline bool ProcessEventsUntil(const std::function<bool()>& Done, int TimeoutMs = 5000) {

@@ -52,6 +52,14 @@ TEST_F(ReaderTest, DeactivateStopsReadingAndActivateResumes) {
     EXPECT_EQ(counters[0], 2);
 }
 
+TEST_F(ReaderTest, ReaderSurvivesPassingReadErrors) {
+    dongle->FailReads(20);
+    dongle->SendInputReport(Packet(7));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return counters.size() == 1; }));
+    EXPECT_EQ(counters[0], 7);
+    EXPECT_EQ(list->DeviceCount(), 1);
+}
+
 TEST_F(ReaderTest, StopsUnderLoadWithoutDeadlockOrLateDelivery) {
     std::atomic<bool> stop{false};
     std::thread flood([&] {
@@ -69,7 +77,6 @@ TEST_F(ReaderTest, StopsUnderLoadWithoutDeadlockOrLateDelivery) {
     ProcessPostedEvents();
     EXPECT_EQ(list->DeviceCount(), 0);
     const size_t seen = counters.size();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ProcessPostedEvents();
     EXPECT_EQ(counters.size(), seen); // nothing from a device that is gone
     stop = true;

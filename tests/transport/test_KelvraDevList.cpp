@@ -50,6 +50,25 @@ TEST_F(DevListTest, ClaimsEveryDeviceButListsOnlyDongles) {
     EXPECT_TRUE(list->Connected());
 }
 
+TEST_F(DevListTest, DongleArrivingWhileAHandlerRunsANestedEventLoopIsListed) {
+    Start();
+    auto second = MakeDongle("S2");
+    bool nested = false;
+    list->OnDeviceChange = [&](QObject*, bool) {
+        events << QStringLiteral("change %1").arg(list->HidDevices().Count);
+        if (nested) return;
+        nested = true;
+        // As a modal dialog does: the second dongle's change comes inside this handler.
+        hid.Plug(second);
+        ProcessPostedEvents();
+    };
+    hid.Plug(MakeDongle("S1"));
+    Settle();
+    EXPECT_EQ(list->HidDevices().Count, 2);
+    EXPECT_EQ(events, (QStringList{"change 0 0", "change 1", "change 2",
+                                   "multiple Kelvra LK600,Kelvra LK600"}));
+}
+
 TEST_F(DevListTest, TwoDonglesRaiseChangeThenMultiple) {
     Start();
     hid.Plug(MakeDongle("S1", 0x0102, "Kelvra LK600"));

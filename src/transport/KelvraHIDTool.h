@@ -188,7 +188,7 @@ private:
     QPointer<TKelvraDevList> FDevList; // the list may go first: its owner decides the order
     quint8 FMessageID = 1;
     int FCurrentDeviceIndex = 0;
-    THidDevice* FSelectedObject = nullptr;
+    QPointer<THidDevice> FSelectedObject; // reads as null once the device is released
     bool FDeviceSelected = false;
     QString FSelectedSerial;
     int FLastDevID = 0;

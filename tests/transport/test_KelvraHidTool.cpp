@@ -199,6 +199,17 @@ TEST_F(HidToolTest, PinnedSerialFollowsItsDongle) {
     ProcessPostedEvents();
     EXPECT_EQ(tool.SendReceive(request, reply), ResultOK);
     EXPECT_EQ(third->Requests().size(), 1u);
+
+    // Pinned at index 1, gone, and index 1 now holds another dongle: still index 0.
+    auto fourth = PlugDongle("S4");
+    ASSERT_TRUE(tool.SetCurrentSerial("S4"));
+    auto fifth = PlugDongle("S5");
+    hid.Unplug(fourth);
+    ProcessPostedEvents();
+    EXPECT_EQ(tool.SendReceive(request, reply), ResultOK);
+    EXPECT_EQ(tool.CurrentDeviceIndex(), 0);
+    EXPECT_EQ(third->Requests().size(), 2u);
+    EXPECT_TRUE(fifth->Requests().empty());
 }
 
 TEST_F(HidToolTest, SelectionSurvivesOrFailsAfterAChangePass) {
@@ -223,6 +234,15 @@ TEST_F(HidToolTest, SelectionSurvivesOrFailsAfterAChangePass) {
     // Index 1 of a one-dongle list: the transaction goes to index 0.
     EXPECT_EQ(tool.SendReceive(request, reply), ResultOK);
     EXPECT_EQ(second->Requests().size(), 1u);
+
+    // A dongle plugged after the selected one went is never taken for it, even where its
+    // device object reuses the old one's memory.
+    for (int i = 0; i < 4; ++i) {
+        auto newcomer = PlugDongle(QStringLiteral("N%1").arg(i));
+        EXPECT_FALSE(tool.ReselectDevice());
+        hid.Unplug(newcomer);
+        ProcessPostedEvents();
+    }
 }
 
 TEST(HidToolLifetime, TheListMayGoBeforeTheTool) {

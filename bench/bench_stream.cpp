@@ -39,15 +39,15 @@ struct Reception {
     TKelvraDevList list{hid};
     THidDevice* device;
     quint64 samples = 0;
+    TSubscription counted;
 
     Reception() {
         hid.Plug(std::make_shared<TVirtualDongle>());
         QCoreApplication::processEvents();
         list.HidDeviceChange();
         device = list.HidDevices().Objects[0];
-        list.IsStreaming = true;
-        list.StreamingCounter = {{0}, {0}};
-        list.OnStreaming = [this](quint16, quint8, const quint8*) { ++samples; };
+        list.Streams().Register(device, 0);
+        counted = list.OnStreaming.Subscribe([this](quint16, quint8, const quint8*) { ++samples; });
     }
 };
 
@@ -90,8 +90,9 @@ void BM_EndToEnd(benchmark::State& State) {
         TKelvraHidTool tool;
         tool.SetKelvraDevList(&list);
         quint64 received = 0, missed = 0;
-        tool.OnStreaming = [&](quint16, quint8, const quint8*) { ++received; };
-        tool.OnStreamingDataMissed = [&](quint8) { ++missed; };
+        auto counted =
+            tool.OnStreaming.Subscribe([&](quint16, quint8, const quint8*) { ++received; });
+        auto gaps = tool.OnStreamingDataMissed.Subscribe([&](quint8) { ++missed; });
         tool.SetICType(it649);
         tool.SetupComms(ctUART_1WIRE, csFast);
         tool.PowerOnDUT();

@@ -1,18 +1,13 @@
-// Feeds arbitrary input reports to the dongle list's data handler in every streaming mode:
-// ordinary and long reassembly, counters, raw mode and error reports. Every delivered
-// sample is read to its last byte, so a size that overstates the data shows up.
-#include "KelvraDevList.h"
-#include "SimHidAccess.h"
-#include "VirtualDongle.h"
-
-#include <QCoreApplication>
+// Feeds arbitrary streaming reports to the sample reassembly and the counter bookkeeping, in
+// ordinary and long streaming, as the dongle list does with them. Every delivered sample is
+// read to its last byte, so a size that overstates the data shows up.
+#include "SampleAssembler.h"
+#include "StreamingRegistry.h"
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace {
-TSimHidAccess* Hid;
 volatile unsigned Sink;
 
 void ReadAll(quint16 Size, const quint8* Data) {
@@ -23,43 +18,32 @@ void ReadAll(quint16 Size, const quint8* Data) {
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    static QCoreApplication app(*argc, *argv);
-    Hid = new TSimHidAccess;
-    Hid->Plug(std::make_shared<TVirtualDongle>());
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     if (Size < 4) return 0;
-    TKelvraDevList list(*Hid);
-    QCoreApplication::processEvents();
-    list.HidDeviceChange();
-    THidDevice* dongle = list.HidDevices().Objects.value(0);
+    TSampleAssembler assembler;
+    TStreamingRegistry streams;
+    assembler.SetLongStreamingLength(quint16(Data[1] << 8 | Data[2]));
+    if (Data[0] & 2) assembler.StartLongStreaming();
+    streams.JustStopped = Data[0] & 4;
+    streams.JustFixed = Data[0] & 8;
+    for (int id = 0; id < 16; id += 1 + (Data[3] & 3))
+        streams.Register(nullptr, quint8(id));
 
-    list.RawStream = Data[0] & 1;
-    list.DoLongStream = Data[0] & 2;
-    list.JustStopped = Data[0] & 4;
-    list.JustFixed = Data[0] & 8;
-    list.IsStreaming = !(Data[0] & 16);
-    list.LongStreamingLength = quint16(Data[1] << 8 | Data[2]);
-    list.LongStreamingPackets = Data[3];
-    for (int id = 0; id < 16; ++id) {
-        list.StreamingCounter.DevID.push_back(id);
-        list.StreamingCounter.Counter.push_back(id * 17);
-    }
-    list.OnStreaming = [](quint16 S, quint8, const quint8* D) { ReadAll(S, D); };
-    list.OnDeviceData = [](quint16 S, quint8, const quint8* D) { ReadAll(S, D); };
-    list.OnStreamingError = [](quint16 Code) { Sink = Code; };
-    list.OnStreamingDataMissed = [](quint8 Id) { Sink = Id; };
-
-    // The rest is a run of reports, each a length byte and that many bytes.
+    // The rest is a run of reports, each a length byte and that many bytes; a length byte
+    // with its top bit set stops the tool ID it names first.
     for (size_t pos = 4; pos < Size;) {
-        const size_t length = std::min<size_t>(Data[pos++] & 0x7F, Size - pos);
+        const quint8 lengthByte = Data[pos++];
+        const size_t length = std::min<size_t>(lengthByte & 0x7F, Size - pos);
         std::vector<quint8> report(Data + pos, Data + pos + length); // exact size for ASan
         pos += length;
-        THidDevice* from = (length & 1) ? dongle : nullptr; // known and unknown devices
-        list.HandleDeviceData(from, 0, report.data(), int(report.size()));
+        const quint8 toolID = report.empty() ? 0 : report[0] >> 4;
+        if (lengthByte & 0x80) streams.Unregister(toolID);
+        if (streams.CheckCounter(toolID, report.size() > 1 ? report[1] : 0)) Sink = toolID;
+        const TSampleAssembler::TResult result = assembler.Add(report.data(), int(report.size()));
+        if (result.Step == TSampleAssembler::TStep::Sample) {
+            streams.AdvanceCounter(toolID);
+            ReadAll(result.Size, result.Data);
+        }
     }
     return 0;
 }

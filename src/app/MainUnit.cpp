@@ -75,9 +75,8 @@ TPXS733MainForm::TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& D
     KelvraHidTool1 = new TKelvraHidTool(this);
     KelvraHidTool1->setObjectName("KelvraHidTool1");
     KelvraHidTool1->SetKelvraDevList(KelvraDevList1);
-    KelvraDevList1->OnDeviceChange = [this](QObject*, bool Arrived) {
-        KelvraDevList1DeviceChange(Arrived);
-    };
+    FDeviceChange = KelvraDevList1->OnDeviceChange.Subscribe(
+        [this](QObject*, bool Arrived) { KelvraDevList1DeviceChange(Arrived); });
     KelvraDevList1->Activate();
     CreateDevice();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Event.h"
 #include "MainFormSettings.h"
 
 #include <QMainWindow>
@@ -207,6 +208,7 @@ private:
     bool ShowTips() const override;
     void SetShowTips(bool On) override;
 
+    TSubscription FDeviceChange;
     const TPXS733Windows& FWindows;
     TModalDialogs& FDialogs;
     QMap<QString, QPixmap> FImages;

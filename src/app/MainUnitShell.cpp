@@ -41,7 +41,6 @@ TPXS733MainForm::~TPXS733MainForm() {
     FClosing = true;
     if (FIsStreaming && KelvraDevList1->Connected()) {
         // Leave the IC switched off; the results no longer matter.
-        PXS731Device1->OnStreaming = nullptr;
         PXS731Device1->StopStreaming();
         FIsStreaming = false;
         PXS731Device1->PowerOff();

@@ -25,16 +25,17 @@ TKVR500Class::TKVR500Class(QObject* Owner) : QObject(Owner) {}
 void TKVR500Class::SetHIDTool(TKelvraHidTool* Value) {
     if (Value == FKVR500HidTool) return;
     FKVR500HidTool = Value;
+    for (TSubscription& forwarder : FForwarders)
+        forwarder.Reset();
     if (!Value) return;
-    Value->OnStreaming = [this](quint16 Size, quint8 ToolID, const quint8* Data) {
-        if (OnStreaming) OnStreaming(Size, ToolID, Data);
-    };
-    Value->OnStreamingError = [this](quint16 Code) {
-        if (OnStreamingError) OnStreamingError(Code);
-    };
-    Value->OnStreamingDataMissed = [this](quint8 ToolID) {
-        if (OnStreamingDataMissed) OnStreamingDataMissed(ToolID);
-    };
+    FForwarders[0] =
+        Value->OnStreaming.Subscribe([this](quint16 Size, quint8 ToolID, const quint8* Data) {
+            OnStreaming(Size, ToolID, Data);
+        });
+    FForwarders[1] =
+        Value->OnStreamingError.Subscribe([this](quint16 Code) { OnStreamingError(Code); });
+    FForwarders[2] = Value->OnStreamingDataMissed.Subscribe(
+        [this](quint8 ToolID) { OnStreamingDataMissed(ToolID); });
 }
 
 quint16 TKVR500Class::WriteBytes(std::initializer_list<quint8> Bytes) {
@@ -255,7 +256,7 @@ quint16 TKVR500Class::SetupCT() {
     return SetupCTSequence(nullptr);
 }
 
-quint16 TKVR500Class::StartStreaming(quint8 NoBytesToStream, TKvrByteArray BytesToStream) {
+quint16 TKVR500Class::StartStreaming(quint8 NoBytesToStream, const TKvrByteArray& BytesToStream) {
     return Tool().StartStreaming(NoBytesToStream, BytesToStream);
 }
 

@@ -45,7 +45,7 @@ public:
     quint16 ATIChannel(quint8 ChanNum, quint8 ChanNumIndex);
     quint16 SetupCT(double& SelectedAdjustableVoltage);
     quint16 SetupCT();
-    quint16 StartStreaming(quint8 NoBytesToStream, TKvrByteArray BytesToStream);
+    quint16 StartStreaming(quint8 NoBytesToStream, const TKvrByteArray& BytesToStream);
     quint16 StopStreaming();
     quint16 UseStopCommand();
 
@@ -91,4 +91,5 @@ private:
 
     TKelvraHidTool* FKVR500HidTool = nullptr;
     TKelvraHidTool FUnboundTool;
+    std::array<TSubscription, 3> FForwarders; // the tool's streaming events, passed on
 };

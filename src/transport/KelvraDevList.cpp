@@ -3,6 +3,7 @@
 #include "KelvraHIDTypes.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -83,7 +84,7 @@ void TKelvraDevList::HandleDeviceChange() {
     // Drop the devices that are gone, keeping the order of the others.
     for (int i = int(FDevices.size()) - 1; i >= 0; --i) {
         if (FRemoveIndex[i] != QStringLiteral("Remove")) continue;
-        ForgetStreamingDevice(FDevices[size_t(i)].Object);
+        FStreams.Forget(FDevices[size_t(i)].Object);
         FHid->Release(FDevices[size_t(i)].Object);
         FDevices.erase(FDevices.begin() + i);
         FRemoveIndex.removeAt(i);
@@ -93,28 +94,9 @@ void TKelvraDevList::HandleDeviceChange() {
     FConnected = FCTData.Count > 0;
 
     if (!FActivated) return;
-    if (OnDeviceChange) {
-        OnDeviceChange(this, FArrivalEvent);
-        FArrivalEvent = false;
-    }
-    if (FCTData.Count >= 2 && OnMultipleDevices) OnMultipleDevices(this, FCTData.Name);
-}
-
-void TKelvraDevList::ForgetStreamingDevice(THidDevice* Device) {
-    for (int slot = 0; slot < MaxStreamingDevices; ++slot) {
-        if (StreamingDevices.Device[slot] != Device) continue;
-        --StreamingNumberOfDevices;
-        StreamingDevices.Device[slot] = nullptr;
-        auto& ids = StreamingCounter.DevID;
-        const auto id = std::find(ids.begin(), ids.end(), StreamingDevices.DeviceID[slot]);
-        if (id != ids.end()) {
-            StreamingCounter.Counter.erase(StreamingCounter.Counter.begin() + (id - ids.begin()));
-            ids.erase(id);
-            JustStopped = true;
-        }
-        StreamingDevices.DeviceID[slot] = 0;
-    }
-    if (IsStreaming && StreamingNumberOfDevices <= 0) IsStreaming = false;
+    const bool arrived = std::exchange(FArrivalEvent, false);
+    OnDeviceChange(this, arrived);
+    if (FCTData.Count >= 2) OnMultipleDevices(this, FCTData.Name);
 }
 
 void TKelvraDevList::RebuildCTData() {
@@ -140,114 +122,31 @@ void TKelvraDevList::HandleDeviceData(THidDevice* Device, quint8 /*ReportID*/, c
     quint8 toolID = 0;
 
     if (RawStream) {
-        if (OnStreaming && kind == ReportKind::Streaming && Size > 0)
-            OnStreaming(quint16(Size), 0, Data);
-    } else if (OnStreaming && FCTData.Count > 0 && IsStreaming) {
+        if (kind == ReportKind::Streaming && Size > 0) OnStreaming(quint16(Size), 0, Data);
+    } else if (OnStreaming.HasListeners() && FCTData.Count > 0 && FStreams.IsStreaming) {
         toolID = byteAt(0) >> 4;
-        const auto& ids = StreamingCounter.DevID;
-        const auto id = std::find(ids.begin(), ids.end(), int(toolID));
-        if (kind == ReportKind::Streaming && id != ids.end()) {
-            HandleStreamingPacket(Device, toolID, int(id - ids.begin()), Data, Size);
+        if (kind == ReportKind::Streaming && FStreams.Started(toolID)) {
+            HandleStreamingPacket(Device, toolID, Data, Size);
             return; // it raised OnDeviceData itself, or dropped the report
         }
-        if (kind == ReportKind::Error && byteAt(3) == 0 && OnStreamingError)
+        if (kind == ReportKind::Error && byteAt(3) == 0)
             OnStreamingError(quint16(byteAt(3) << 8 | byteAt(4)));
     }
-    if (OnDeviceData) OnDeviceData(quint16(std::min(Size, 0xFFFF)), toolID, Data);
+    OnDeviceData(quint16(std::min(Size, 0xFFFF)), toolID, Data);
 }
 
-void TKelvraDevList::HandleStreamingPacket(THidDevice* Device, quint8 ToolID, int Index,
-                                           const quint8* Data, int Size) {
-    auto byteAt = [Data, Size](int k) -> quint8 { return k < Size ? Data[k] : 0; };
+void TKelvraDevList::HandleStreamingPacket(THidDevice* Device, quint8 ToolID, const quint8* Data,
+                                           int Size) {
     const bool known = FCTData.Objects.contains(Device);
-    // An event handler may stop streaming and so remove this counter: write it back only
-    // while it is still there.
-    int counter = StreamingCounter.Counter[size_t(Index)];
-    auto storeCounter = [this, Index, &counter] {
-        if (size_t(Index) < StreamingCounter.Counter.size())
-            StreamingCounter.Counter[size_t(Index)] = counter;
-    };
+    if (known && FStreams.CheckCounter(ToolID, Size > 1 ? Data[1] : 0))
+        OnStreamingDataMissed(ToolID);
 
-    if (known && counter != byteAt(1)) {
-        const bool freshStart = JustStopped && (counter == 0 || counter == 1);
-        counter = byteAt(1);
-        storeCounter();
-        if (freshStart) {
-            JustStopped = false;
-            JustFixed = true; // a freshly started dongle: resynchronise silently
-        } else if (JustFixed) {
-            JustFixed = false;
-        } else if (OnStreamingDataMissed) {
-            OnStreamingDataMissed(ToolID);
-        }
+    const TSampleAssembler::TResult result = FAssembler.Add(Data, Size);
+    if (result.Step == TSampleAssembler::TStep::Dropped) return;
+    // A sample of a device that is no dongle goes nowhere.
+    if (known && result.Step == TSampleAssembler::TStep::Sample) {
+        FStreams.AdvanceCounter(ToolID);
+        OnStreaming(result.Size, ToolID, result.Data);
     }
-
-    int length;
-    if (!DoLongStream) {
-        length = byteAt(2);
-    } else if (byteAt(2) != FNextLongPacket) {
-        RestartAssembly(); // out of sequence: the sample in progress is lost
-        return;
-    } else if (FNextLongPacket < LongStreamingPackets) {
-        length = LongStreamingLength;
-        ++FNextLongPacket;
-    } else {
-        length = LongStreamingLength % 32 == 0 ? 32 : LongStreamingLength % 32;
-    }
-
-    if (FPacket.InProgress) {
-        const int count = length > 32 ? 32 : length;
-        if (FPacket.PacketPos + count > PacketCapacity) {
-            RestartAssembly(); // never grow past the buffer
-            return;
-        }
-        AppendToPacket(Data, Size, 3, count);
-        if (length <= 32) {
-            FPacket.InProgress = false;
-            FNextLongPacket = 0;
-            FPacket.FireEvent = true;
-            // Reports lost on the way leave a hole: zeros, not bytes of an earlier sample.
-            if (FPacket.PacketPos < FPacket.PacketSize)
-                std::fill(FPacket.Packet.begin() + FPacket.PacketPos,
-                          FPacket.Packet.begin() + FPacket.PacketSize, 0);
-        }
-    } else if (length > 32) {
-        if (length + 3 > PacketCapacity) {
-            RestartAssembly(); // a sample longer than the buffer is never assembled
-            return;
-        }
-        FPacket.InProgress = true;
-        FPacket.PacketSize = quint16(length + 3);
-        FPacket.PacketPos = 0;
-        AppendToPacket(Data, Size, 0, 35);
-        if (DoLongStream) FPacket.Packet[2] = 0xFF;
-    }
-
-    if (!known) {
-        FPacket.FireEvent = false; // a sample of a device that is no dongle goes nowhere
-    } else if (!FPacket.InProgress) {
-        counter = counter + 1 > 255 ? 0 : counter + 1;
-        storeCounter();
-        if (FPacket.FireEvent) {
-            FPacket.FireEvent = false;
-            if (OnStreaming) OnStreaming(FPacket.PacketSize, ToolID, FPacket.Packet.data());
-        } else if (OnStreaming) {
-            OnStreaming(quint16(std::min(Size, 0xFFFF)), ToolID, Data);
-        }
-    }
-    if (OnDeviceData) OnDeviceData(quint16(std::min(Size, 0xFFFF)), ToolID, Data);
-}
-
-void TKelvraDevList::AppendToPacket(const quint8* Data, int Size, int From, int Count) {
-    const int available = std::clamp(Size - From, 0, Count);
-    std::copy_n(Data + From, available, FPacket.Packet.begin() + FPacket.PacketPos);
-    std::fill_n(FPacket.Packet.begin() + FPacket.PacketPos + available, Count - available, 0);
-    FPacket.PacketPos += Count;
-}
-
-void TKelvraDevList::RestartAssembly() {
-    FPacket.InProgress = false;
-    FPacket.FireEvent = false;
-    FPacket.PacketPos = 0;
-    FNextLongPacket = 0;
+    OnDeviceData(quint16(std::min(Size, 0xFFFF)), ToolID, Data);
 }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "Event.h"
 #include "HidLayer.h"
+#include "SampleAssembler.h"
+#include "StreamingRegistry.h"
 
 #include <QObject>
 #include <QStringList>
 
-#include <array>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -21,30 +22,21 @@ struct TCTData {
     int Count = 0;
 };
 
-constexpr int MaxStreamingDevices = 16;
-
-// Device object and tool ID of each streaming dongle; an empty slot holds no device.
-struct TStreamingDevices {
-    std::array<THidDevice*, MaxStreamingDevices> Device{};
-    std::array<quint8, MaxStreamingDevices> DeviceID{};
-};
-
-// Per streaming tool ID, the packet counter expected next (0..255).
-struct TStreamingCounter {
-    std::vector<int> DevID;
-    std::vector<int> Counter;
-};
-
 // Every HID device present, the dongles among them, plug and unplug, and the streaming
 // bookkeeping of the dongles.
 class TKelvraDevList : public QObject {
     Q_OBJECT
 public:
-    using TCTChangeEvent = std::function<void(QObject* Sender, bool Arrived)>;
-    using TMultipleCTsEvent = std::function<void(QObject* Sender, const QStringList& Devices)>;
-    using TStreamingEvent = std::function<void(quint16 Size, quint8 HIDToolID, const quint8* Data)>;
-    using TStreamingErrorEvent = std::function<void(quint16 StreamingErrorCode)>;
-    using TStreamingDataMissedEvent = std::function<void(quint8 HidToolID)>;
+    // (Sender, Arrived)
+    using TCTChangeEvent = TEvent<QObject*, bool>;
+    // (Sender, Devices)
+    using TMultipleCTsEvent = TEvent<QObject*, const QStringList&>;
+    // (Size, HIDToolID, Data): a sample or a report, header bytes 0..2 included
+    using TStreamingEvent = TEvent<quint16, quint8, const quint8*>;
+    // (StreamingErrorCode)
+    using TStreamingErrorEvent = TEvent<quint16>;
+    // (HidToolID)
+    using TStreamingDataMissedEvent = TEvent<quint8>;
 
     static inline const QString Version = QStringLiteral("2.1.2.265");
 
@@ -56,7 +48,7 @@ public:
     bool Activated() const { return FActivated; }
     // Re-enumerates now, as on a change notification.
     void HidDeviceChange();
-    void ForceStreaming() { IsStreaming = true; }
+    void ForceStreaming() { FStreams.IsStreaming = true; }
 
     const TCTData& HidDevices() const { return FCTData; }
     bool Connected() const { return FConnected; }
@@ -77,32 +69,16 @@ public:
     TStreamingErrorEvent OnStreamingError;
     TStreamingDataMissedEvent OnStreamingDataMissed;
 
-    // Streaming state.
-    bool IsStreaming = false;
+    // Streaming state: the streaming dongles and their counters, and the reassembly of
+    // their samples. The dongle tool registers and unregisters the dongles it starts.
+    bool IsStreaming() const { return FStreams.IsStreaming; }
+    TStreamingRegistry& Streams() { return FStreams; }
+    TSampleAssembler& Assembler() { return FAssembler; }
     bool RawStream = false;
-    int StreamingNumberOfDevices = 0;
-    TStreamingDevices StreamingDevices;
-    TStreamingCounter StreamingCounter;
-    bool JustStopped = false;
-    bool JustFixed = false;
-    quint16 LongStreamingLength = 0;
-    int LongStreamingPackets = 0;
-    bool DoLongStream = false;
 
     // Handles one input report of a claimed device: streaming packets, their counters and
     // reassembly, error reports. Data is the report without its ID byte.
     void HandleDeviceData(THidDevice* Device, quint8 ReportID, const quint8* Data, int Size);
-
-    // The sample under assembly, shared by all streaming dongles.
-    static constexpr int PacketCapacity = 32768;
-    struct TStreamingPacket {
-        std::array<quint8, PacketCapacity> Packet{};
-        quint16 PacketSize = 0;
-        int PacketPos = 0;
-        bool InProgress = false;
-        bool FireEvent = false;
-    };
-    const TStreamingPacket& StreamingPacket() const { return FPacket; }
 
 private:
     struct TClaimedDevice {
@@ -111,11 +87,7 @@ private:
     };
 
     void HandleDeviceChange();
-    void HandleStreamingPacket(THidDevice* Device, quint8 ToolID, int Index, const quint8* Data,
-                               int Size);
-    void AppendToPacket(const quint8* Data, int Size, int From, int Count);
-    void RestartAssembly();
-    void ForgetStreamingDevice(THidDevice* Device);
+    void HandleStreamingPacket(THidDevice* Device, quint8 ToolID, const quint8* Data, int Size);
     void RebuildCTData();
 
     std::unique_ptr<THidLayer> FHid;
@@ -125,6 +97,6 @@ private:
     bool FConnected = false;
     bool FActivated = false;
     bool FArrivalEvent = false;
-    TStreamingPacket FPacket;
-    int FNextLongPacket = 0;
+    TStreamingRegistry FStreams;
+    TSampleAssembler FAssembler;
 };

@@ -42,12 +42,11 @@ long RoundHalfEven(double Value) {
 
 TKelvraHidTool::TKelvraHidTool(QObject* Parent) : QObject(Parent) {}
 
-TKelvraHidTool::~TKelvraHidTool() {
-    RemoveForwarders();
-}
+TKelvraHidTool::~TKelvraHidTool() = default;
 
 void TKelvraHidTool::SetKelvraDevList(TKelvraDevList* List) {
     if (List == FDevList) return;
+    RemoveForwarders();
     FDevList = List;
     InstallForwarders();
 }
@@ -61,22 +60,19 @@ bool TKelvraHidTool::AssignDevListEvent() {
 
 void TKelvraHidTool::InstallForwarders() {
     if (!FDevList) return;
-    FDevList->OnStreaming = [this](quint16 Size, quint8 ToolID, const quint8* Data) {
-        if (OnStreaming) OnStreaming(Size, ToolID, Data);
-    };
-    FDevList->OnStreamingError = [this](quint16 Code) {
-        if (OnStreamingError) OnStreamingError(Code);
-    };
-    FDevList->OnStreamingDataMissed = [this](quint8 ToolID) {
-        if (OnStreamingDataMissed) OnStreamingDataMissed(ToolID);
-    };
+    FForwarders[0] =
+        FDevList->OnStreaming.Subscribe([this](quint16 Size, quint8 ToolID, const quint8* Data) {
+            OnStreaming(Size, ToolID, Data);
+        });
+    FForwarders[1] =
+        FDevList->OnStreamingError.Subscribe([this](quint16 Code) { OnStreamingError(Code); });
+    FForwarders[2] = FDevList->OnStreamingDataMissed.Subscribe(
+        [this](quint8 ToolID) { OnStreamingDataMissed(ToolID); });
 }
 
 void TKelvraHidTool::RemoveForwarders() {
-    if (!FDevList) return;
-    FDevList->OnStreaming = nullptr;
-    FDevList->OnStreamingError = nullptr;
-    FDevList->OnStreamingDataMissed = nullptr;
+    for (TSubscription& forwarder : FForwarders)
+        forwarder.Reset();
 }
 
 TKvrByteArray TKelvraHidTool::Request(quint8 Code, quint8 Byte3,
@@ -114,7 +110,7 @@ quint16 TKelvraHidTool::SendReceive(const TKvrByteArray& Send, TKvrByteArray& Re
     if (!device->FlushQueue()) return ResultQueueNotFlushed;
     const int outLength = std::clamp(device->OutputReportByteLength(), 0, int(request.size()));
     device->WriteReport(request.data(), outLength);
-    if (OnSendCommands) OnSendCommands(request);
+    OnSendCommands(request);
 
     // Read until the answer comes, the count of non-streaming reports runs out, the
     // device goes away or the time is up.
@@ -654,25 +650,7 @@ void TKelvraHidTool::ShowSelectedDevice() {
 // Streaming
 
 bool TKelvraHidTool::CurrentDongleStreams() const {
-    THidDevice* device = CurrentDevice();
-    if (!FDevList || FDevList->StreamingNumberOfDevices <= 0 || !device) return false;
-    const auto& occupied = FDevList->StreamingDevices.Device;
-    return std::find(occupied.begin(), occupied.end(), device) != occupied.end();
-}
-
-void TKelvraHidTool::RegisterStreamingDongle() {
-    TKelvraDevList& list = *FDevList;
-    list.IsStreaming = true;
-    auto& occupied = list.StreamingDevices;
-    const auto freeSlot = std::find(occupied.Device.begin(), occupied.Device.end(), nullptr);
-    if (freeSlot != occupied.Device.end()) {
-        const auto slot = freeSlot - occupied.Device.begin();
-        occupied.Device[slot] = CurrentDevice();
-        occupied.DeviceID[slot] = quint8(FLastDevID);
-        ++list.StreamingNumberOfDevices;
-    }
-    list.StreamingCounter.DevID.push_back(FLastDevID);
-    list.StreamingCounter.Counter.push_back(0);
+    return FDevList && FDevList->Streams().Streams(CurrentDevice());
 }
 
 quint16 TKelvraHidTool::StartStreaming(quint8 NoBytesToStream, const TKvrByteArray& BytesToStream) {
@@ -684,19 +662,19 @@ quint16 TKelvraHidTool::StartStreaming(quint8 NoBytesToStream, const TKvrByteArr
         SendChunks(DongleCode::StartStreaming, BytesToStream.data(), NoBytesToStream,
                    [](int, int Remaining) { return quint8(Remaining); });
     if (result != ResultOK) return result;
-    RegisterStreamingDongle();
+    FDevList->Streams().Register(CurrentDevice(), quint8(FLastDevID));
     return ResultOK;
 }
 
 quint16 TKelvraHidTool::SetLongStreamingLength(quint16 Size) {
     const quint16 result = Command(DongleCode::SetLongStreamingLength, 2, {Hi(Size), Lo(Size)});
-    if (result == ResultOK && FDevList) FDevList->LongStreamingLength = Size;
+    if (result == ResultOK && FDevList) FDevList->Assembler().SetLongStreamingLength(Size);
     return result;
 }
 
 quint16 TKelvraHidTool::StartLongStreaming(const TKvrByteArray& BytesToStream) {
     if (CurrentDongleStreams()) return ResultAlreadyStreaming;
-    const int length = FDevList ? FDevList->LongStreamingLength : 0;
+    const int length = FDevList ? FDevList->Assembler().LongStreamingLength() : 0;
     if (length > MaxBlockSize)
         return ResultInvalidParameter; // the set-up cannot be longer than its block
     quint32 version = 0;
@@ -704,35 +682,19 @@ quint16 TKelvraHidTool::StartLongStreaming(const TKvrByteArray& BytesToStream) {
     const quint16 result = SendChunks(DongleCode::StartLongStreaming, BytesToStream.data(), length,
                                       [](int Chunk, int) { return quint8(Chunk); });
     if (result != ResultOK) return result;
-    FDevList->LongStreamingPackets = length > 0 ? (length - 1) / ChunkSize : 0; // the last chunk
-    FDevList->DoLongStream = true;
-    RegisterStreamingDongle();
+    FDevList->Assembler().StartLongStreaming();
+    FDevList->Streams().Register(CurrentDevice(), quint8(FLastDevID));
     return ResultOK;
 }
 
 quint16 TKelvraHidTool::StopStreaming() {
-    if (FDevList && FDevList->StreamingNumberOfDevices > 0) {
-        THidDevice* device = CurrentDevice();
-        auto& occupied = FDevList->StreamingDevices;
-        for (int slot = 0; slot < MaxStreamingDevices; ++slot) {
-            if (device && occupied.Device[slot] == device) {
-                occupied.Device[slot] = nullptr;
-                --FDevList->StreamingNumberOfDevices;
-            }
-        }
-    }
+    // The dongle's slot is freed before anything is sent, so also when the stop fails.
+    if (FDevList && CurrentDevice()) FDevList->Streams().ReleaseSlots(CurrentDevice());
     quint32 version = 0;
     GetCTFWVersion(version);
     const quint16 result = Command(DongleCode::StopStreaming, 0);
     if (result != ResultOK) return result;
-    if (FDevList->StreamingNumberOfDevices <= 0) FDevList->IsStreaming = false;
-    FDevList->DoLongStream = false;
-    auto& counter = FDevList->StreamingCounter;
-    const auto id = std::find(counter.DevID.begin(), counter.DevID.end(), FLastDevID);
-    if (id != counter.DevID.end()) {
-        counter.Counter.erase(counter.Counter.begin() + (id - counter.DevID.begin()));
-        counter.DevID.erase(id);
-        FDevList->JustStopped = true;
-    }
+    FDevList->Assembler().StopLongStreaming();
+    FDevList->Streams().Unregister(quint8(FLastDevID));
     return ResultOK;
 }

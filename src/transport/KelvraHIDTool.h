@@ -27,7 +27,8 @@ enum : quint16 {
 class TKelvraHidTool : public QObject {
     Q_OBJECT
 public:
-    using TSendCommandsEvent = std::function<void(const TKvrByteArray& Command)>;
+    // (Command): every request as it is sent
+    using TSendCommandsEvent = TEvent<const TKvrByteArray&>;
 
     static inline const QString Version = QStringLiteral("2.1.2.265");
     // Bytes of a request and of a reply zeroed by every command before filling them.
@@ -57,7 +58,7 @@ public:
 
     // Read from the bound list.
     bool Connected() const { return FDevList && FDevList->Connected(); }
-    bool IsStreaming() const { return FDevList && FDevList->IsStreaming; }
+    bool IsStreaming() const { return FDevList && FDevList->IsStreaming(); }
     bool RawStream() const { return FDevList && FDevList->RawStream; }
     void SetRawStream(bool Raw);
     quint16 VendorID() const;
@@ -180,12 +181,11 @@ private:
                        const std::function<quint8(int Chunk, int Remaining)>& ChunkByte3);
     void InstallForwarders();
     void RemoveForwarders();
-    // Registers the current dongle in the first free streaming slot.
-    void RegisterStreamingDongle();
     bool CurrentDongleStreams() const;
     bool HasDongles() const { return FDevList && FDevList->HidDevices().Count > 0; }
 
-    QPointer<TKelvraDevList> FDevList; // the list may go first: its owner decides the order
+    QPointer<TKelvraDevList> FDevList;        // the list may go first: its owner decides the order
+    std::array<TSubscription, 3> FForwarders; // the list's streaming events, passed on
     quint8 FMessageID = 1;
     int FCurrentDeviceIndex = 0;
     QPointer<THidDevice> FSelectedObject; // reads as null once the device is released

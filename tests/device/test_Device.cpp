@@ -72,9 +72,9 @@ TEST_F(DeviceTest, FullRunOverOneWire) {
     EXPECT_EQ(Codes(), (std::vector<int>{0x11, 0x02, 0x11}));
 
     std::vector<int> counts;
-    device.OnStreaming = [&](quint16, quint8, const quint8* data) {
+    auto sampled = device.OnStreaming.Subscribe([&](quint16, quint8, const quint8* data) {
         counts.push_back(data[5] << 8 | data[6]); // count, channel 0, in the 1-Wire layout
-    };
+    });
     dongle->SetSampleRate(100);
     TKvrByteArray list20{};
     ASSERT_EQ(device.StartStreaming(20, list20), 0);
@@ -357,17 +357,21 @@ TEST_F(DeviceTest, LTAAndATIRequests) {
     EXPECT_EQ(Request(0xD4), "d4020304");
 }
 
-TEST_F(DeviceTest, ToolEventsAreBoundOnce) {
-    int samples = 0;
-    device.OnStreaming = [&](quint16, quint8, const quint8*) { ++samples; };
+TEST_F(DeviceTest, ToolEventsReachEveryBoundDeviceUntilItIsGone) {
+    int first = 0, second = 0;
+    auto counted = device.OnStreaming.Subscribe([&](quint16, quint8, const quint8*) { ++first; });
+    device.SetHIDTool(&tool); // the same tool again: still one forwarder
     const quint8 data[3] = {};
-    tool.OnStreaming(3, 0, data);
-    EXPECT_EQ(samples, 1);
-
-    tool.OnStreaming = [](quint16, quint8, const quint8*) {};
-    device.SetHIDTool(&tool); // the same tool: nothing is reinstalled
-    tool.OnStreaming(3, 0, data);
-    EXPECT_EQ(samples, 1);
+    {
+        TPXS731Device other;
+        other.SetHIDTool(&tool);
+        auto alsoCounted =
+            other.OnStreaming.Subscribe([&](quint16, quint8, const quint8*) { ++second; });
+        tool.OnStreaming(3, 0, data);
+    }
+    tool.OnStreaming(3, 0, data); // the device that is gone is not called
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(second, 1);
 }
 
 TEST_F(DeviceTest, UnboundDeviceAnswersNoHardware) {
@@ -379,10 +383,10 @@ TEST_F(DeviceTest, UnboundDeviceAnswersNoHardware) {
 TEST_F(DeviceTest, I2CStreamsOnlyWithTheStreamBit) {
     int samples = 0;
     std::vector<int> flags;
-    device.OnStreaming = [&](quint16, quint8, const quint8* data) {
+    auto sampled = device.OnStreaming.Subscribe([&](quint16, quint8, const quint8* data) {
         ++samples;
         flags.push_back(data[3]);
-    };
+    });
     UseI2C();
     PowerUp();
     ASSERT_EQ(device.StartStreaming(), 0);

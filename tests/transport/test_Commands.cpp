@@ -232,12 +232,12 @@ TEST_F(CommandTest, CommsWriteStopsAtTheFirstFailureAndChecksItsSize) {
     // The second chunk fails: no restore, the error comes back, the data stays.
     data[0] = 0x40;
     int chunks = 0;
-    tool.OnSendCommands = [&](const TKvrByteArray& request) {
+    TSubscription failSecond = tool.OnSendCommands.Subscribe([&](const TKvrByteArray& request) {
         if (request[2] == 0x0B && ++chunks == 1) // answered already: the next chunk fails
             ChangeFaults(*dongle, [](TDongleFaults& f) { f.ErrorForCommand[0x0B] = 0x0B03; });
-    };
+    });
     EXPECT_EQ(tool.CommsWrite(quint8(70), data), 0x0B03);
-    tool.OnSendCommands = nullptr;
+    failSecond.Reset();
     EXPECT_EQ(Sent().size(), 3); // sbOff, two chunks
     EXPECT_TRUE(dongle->State().StopSuppressed);
     EXPECT_EQ(data[0], 0x40);

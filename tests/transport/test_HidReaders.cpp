@@ -19,14 +19,15 @@ struct ReaderTest : ::testing::Test {
     std::shared_ptr<TVirtualDongle> dongle = MakeDongle();
     std::unique_ptr<TKelvraDevList> list;
     std::vector<int> counters;
+    TSubscription data;
 
     void SetUp() override {
         hid.Plug(dongle);
         list = std::make_unique<TKelvraDevList>(hid);
-        list->OnDeviceData = [this](quint16 size, quint8, const quint8* data) {
+        data = list->OnDeviceData.Subscribe([this](quint16 size, quint8, const quint8* bytes) {
             EXPECT_EQ(size, 64);
-            counters.push_back(data[1]);
-        };
+            counters.push_back(bytes[1]);
+        });
         list->Activate();
         ProcessPostedEvents();
         ASSERT_EQ(dongle->OpenHandleCount(), 2); // transactions and the reader

@@ -10,15 +10,17 @@ struct DevListTest : ::testing::Test {
     TSimHidAccess hid;
     std::unique_ptr<TKelvraDevList> list;
     QStringList events;
+    std::vector<TSubscription> subscriptions;
 
     void Start() {
         list = std::make_unique<TKelvraDevList>(hid);
-        list->OnDeviceChange = [this](QObject*, bool arrived) {
+        subscriptions.push_back(list->OnDeviceChange.Subscribe([this](QObject*, bool arrived) {
             events << QStringLiteral("change %1 %2").arg(arrived).arg(list->HidDevices().Count);
-        };
-        list->OnMultipleDevices = [this](QObject*, const QStringList& names) {
-            events << "multiple " + names.join(',');
-        };
+        }));
+        subscriptions.push_back(
+            list->OnMultipleDevices.Subscribe([this](QObject*, const QStringList& names) {
+                events << "multiple " + names.join(',');
+            }));
         list->Activate();
         ProcessPostedEvents();
     }
@@ -54,14 +56,15 @@ TEST_F(DevListTest, DongleArrivingWhileAHandlerRunsANestedEventLoopIsListed) {
     Start();
     auto second = MakeDongle("S2");
     bool nested = false;
-    list->OnDeviceChange = [&](QObject*, bool) {
+    subscriptions.front().Reset();
+    auto nestedChange = list->OnDeviceChange.Subscribe([&](QObject*, bool) {
         events << QStringLiteral("change %1").arg(list->HidDevices().Count);
         if (nested) return;
         nested = true;
         // As a modal dialog does: the second dongle's change comes inside this handler.
         hid.Plug(second);
         ProcessPostedEvents();
-    };
+    });
     hid.Plug(MakeDongle("S1"));
     Settle();
     EXPECT_EQ(list->HidDevices().Count, 2);
@@ -107,7 +110,8 @@ TEST_F(DevListTest, ArrivalOfAnyDeviceIsReportedOnce) {
 
 TEST_F(DevListTest, InactiveListUpdatesSilentlyAndKeepsTheArrival) {
     list = std::make_unique<TKelvraDevList>(hid);
-    list->OnDeviceChange = [this](QObject*, bool arrived) { events << QString::number(arrived); };
+    auto change = list->OnDeviceChange.Subscribe(
+        [this](QObject*, bool arrived) { events << QString::number(arrived); });
     Settle();
     auto keyboard = MakeKeyboard();
     hid.Plug(MakeDongle());
@@ -157,25 +161,22 @@ TEST_F(DevListTest, UnpluggingTheStreamingDongleClearsItsSlotAndCounter) {
     hid.Plug(streaming);
     hid.Plug(other);
     Start();
-    list->IsStreaming = true;
-    list->StreamingNumberOfDevices = 1;
-    list->StreamingDevices.Device[0] = list->HidDevices().Objects[0];
-    list->StreamingDevices.DeviceID[0] = 3;
-    list->StreamingCounter = {{3}, {17}};
+    TStreamingRegistry& streams = list->Streams();
+    streams.Register(list->HidDevices().Objects[0], 3);
 
     hid.Unplug(other);
     Settle();
-    EXPECT_TRUE(list->IsStreaming);
-    EXPECT_FALSE(list->JustStopped);
+    EXPECT_TRUE(list->IsStreaming());
+    EXPECT_FALSE(streams.JustStopped);
 
     hid.Unplug(streaming);
     Settle();
-    EXPECT_FALSE(list->IsStreaming);
-    EXPECT_TRUE(list->JustStopped);
-    EXPECT_EQ(list->StreamingNumberOfDevices, 0);
-    EXPECT_EQ(list->StreamingDevices.Device[0], nullptr);
-    EXPECT_TRUE(list->StreamingCounter.DevID.empty());
-    EXPECT_TRUE(list->StreamingCounter.Counter.empty());
+    EXPECT_FALSE(list->IsStreaming());
+    EXPECT_TRUE(streams.JustStopped);
+    EXPECT_EQ(streams.NumberOfDevices(), 0);
+    EXPECT_EQ(streams.Slots()[0].Device, nullptr);
+    EXPECT_TRUE(streams.StreamingCounter.DevID.empty());
+    EXPECT_TRUE(streams.StreamingCounter.Counter.empty());
 }
 
 TEST(DongleFilter, KnowsTheDongleIds) {

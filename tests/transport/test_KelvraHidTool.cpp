@@ -35,7 +35,7 @@ struct HidToolTest : ::testing::Test {
 TEST_F(HidToolTest, EmptyListSendsNothingButAdvancesTheMessageId) {
     Start();
     int traced = 0;
-    tool.OnSendCommands = [&](const TKvrByteArray&) { ++traced; };
+    auto trace = tool.OnSendCommands.Subscribe([&](const TKvrByteArray&) { ++traced; });
     EXPECT_EQ(tool.SendReceive(request, reply), ResultNoHardware);
     EXPECT_EQ(tool.MessageID(), 2);
     EXPECT_EQ(traced, 0);
@@ -58,9 +58,9 @@ TEST_F(HidToolTest, FirmwareVersionTraceAndToolId) {
     Start();
     auto dongle = PlugDongle("S1", 5);
     QByteArray traced;
-    tool.OnSendCommands = [&](const TKvrByteArray& command) {
+    auto trace = tool.OnSendCommands.Subscribe([&](const TKvrByteArray& command) {
         traced = QByteArray(reinterpret_cast<const char*>(command.data()), 4);
-    };
+    });
     quint32 version = 0;
     quint8 build = 0;
     EXPECT_EQ(tool.GetCTFWVersion(version, build), ResultOK);

@@ -17,6 +17,7 @@ struct ReceptionTest : ::testing::Test {
     std::vector<quint8> missed;
     std::vector<quint16> errors;
     TKvrByteArray addresses{};
+    std::vector<TSubscription> subscriptions;
 
     void SetUp() override {
         hid.Plug(dongle);
@@ -26,12 +27,15 @@ struct ReceptionTest : ::testing::Test {
         list->HidDeviceChange();
         device = list->HidDevices().Objects[0];
         tool.SetKelvraDevList(list.get());
-        tool.OnStreaming = [this](quint16 size, quint8 toolId, const quint8* data) {
-            samples.emplace_back(reinterpret_cast<const char*>(data), size);
-            sampleTools.push_back(toolId);
-        };
-        tool.OnStreamingDataMissed = [this](quint8 toolId) { missed.push_back(toolId); };
-        tool.OnStreamingError = [this](quint16 code) { errors.push_back(code); };
+        subscriptions.push_back(
+            tool.OnStreaming.Subscribe([this](quint16 size, quint8 toolId, const quint8* data) {
+                samples.emplace_back(reinterpret_cast<const char*>(data), size);
+                sampleTools.push_back(toolId);
+            }));
+        subscriptions.push_back(tool.OnStreamingDataMissed.Subscribe(
+            [this](quint8 toolId) { missed.push_back(toolId); }));
+        subscriptions.push_back(
+            tool.OnStreamingError.Subscribe([this](quint16 code) { errors.push_back(code); }));
         ASSERT_EQ(tool.SetICType(it649), 0);
         ASSERT_EQ(tool.SetupComms(ctI2C, csFast), 0);
         ASSERT_EQ(tool.PowerOnDUT(), 0);
@@ -49,7 +53,7 @@ struct ReceptionTest : ::testing::Test {
         report[2] = char(byte2);
         list->HandleDeviceData(device, 0, reinterpret_cast<const quint8*>(report.constData()), 64);
     }
-    int Expected() const { return list->StreamingCounter.Counter.at(0); }
+    int Expected() const { return list->Streams().StreamingCounter.Counter.at(0); }
 };
 
 TEST_F(ReceptionTest, OneReportSampleIsTheReportItself) {
@@ -96,7 +100,7 @@ TEST_F(ReceptionTest, SampleMissingAMiddleReportHoldsZerosNotOldBytes) {
 
 TEST_F(ReceptionTest, LongStreamingNumbersItsPacketsAndDropsOutOfOrderOnes) {
     StartLong(40);
-    EXPECT_EQ(list->LongStreamingPackets, 1);
+    EXPECT_EQ(list->Assembler().LongStreamingPackets(), 1);
     Feed(0, 1); // packet 1 first: dropped
     EXPECT_TRUE(samples.empty());
     Feed(0, 0, 0x11);
@@ -109,14 +113,14 @@ TEST_F(ReceptionTest, LongStreamingNumbersItsPacketsAndDropsOutOfOrderOnes) {
 
 TEST_F(ReceptionTest, CounterGapsAreReportedOnceAndResynchronise) {
     Start();
-    list->StreamingCounter.Counter[0] = 5;
+    list->Streams().StreamingCounter.Counter[0] = 5;
     Feed(5, 20);
     Feed(6, 20);
     Feed(8, 20);
     EXPECT_EQ(missed, std::vector<quint8>{2});
     EXPECT_EQ(Expected(), 9);
 
-    list->StreamingCounter.Counter[0] = 255;
+    list->Streams().StreamingCounter.Counter[0] = 255;
     Feed(255, 20);
     Feed(0, 20);
     EXPECT_EQ(missed.size(), 1u); // 255 -> 0 is no gap
@@ -125,19 +129,19 @@ TEST_F(ReceptionTest, CounterGapsAreReportedOnceAndResynchronise) {
 
 TEST_F(ReceptionTest, HandlerThatStopsStreamingOnAGap) {
     Start();
-    tool.OnStreamingDataMissed = [this](quint8) { tool.StopStreaming(); };
+    auto stopper = tool.OnStreamingDataMissed.Subscribe([this](quint8) { tool.StopStreaming(); });
     Feed(0, 20);
     Feed(5, 20); // the gap's handler removes the counter being updated
-    EXPECT_TRUE(list->StreamingCounter.Counter.empty());
-    EXPECT_FALSE(list->IsStreaming);
+    EXPECT_TRUE(list->Streams().StreamingCounter.Counter.empty());
+    EXPECT_FALSE(list->IsStreaming());
 }
 
 TEST_F(ReceptionTest, FreshStartAfterStopResynchronisesSilently) {
     Start();
     Feed(0, 20);
     ASSERT_EQ(tool.StopStreaming(), 0);
-    EXPECT_TRUE(list->JustStopped);
-    EXPECT_FALSE(list->IsStreaming);
+    EXPECT_TRUE(list->Streams().JustStopped);
+    EXPECT_FALSE(list->IsStreaming());
     Start();
     Feed(37, 20);
     Feed(39, 20); // forgiven once more
@@ -158,17 +162,47 @@ TEST_F(ReceptionTest, RawModePassesEveryStreamingPacketUntouched) {
     EXPECT_TRUE(missed.empty());
 }
 
-TEST_F(ReceptionTest, ErrorReportsWhileStreaming) {
-    Start();
+TEST_F(ReceptionTest, ErrorReportsOnlyWhileStreaming) {
     QByteArray report(64, '\0');
     report[0] = char(0x2E);
-    report[3] = 0x00;
     report[4] = char(0xFD);
-    list->HandleDeviceData(device, 0, reinterpret_cast<const quint8*>(report.constData()), 64);
+    auto feed = [&] {
+        list->HandleDeviceData(device, 0, reinterpret_cast<const quint8*>(report.constData()), 64);
+    };
+    feed(); // not streaming yet
+    Start();
+    feed();
     report[3] = 0x0C;
     report[4] = 0x03;
-    list->HandleDeviceData(device, 0, reinterpret_cast<const quint8*>(report.constData()), 64);
+    feed(); // a command's error, not the stream's
     EXPECT_EQ(errors, std::vector<quint16>{0x00FD});
+}
+
+TEST_F(ReceptionTest, StoppingOneOfTwoDonglesLeavesTheOtherStreaming) {
+    auto second = MakeDongle("S2", 0x0102, "Kelvra LK600", 5);
+    hid.Plug(second);
+    ProcessPostedEvents();
+    list->HidDeviceChange();
+    Start(); // the first dongle, tool ID 2
+    ASSERT_TRUE(tool.SetCurrentSerial("S2"));
+    ASSERT_EQ(tool.SetICType(it649), 0);
+    ASSERT_EQ(tool.SetupComms(ctI2C, csFast), 0);
+    ASSERT_EQ(tool.PowerOnDUT(), 0);
+    Start(); // tool ID 5
+    ASSERT_TRUE(tool.SetCurrentSerial("S1"));
+    ASSERT_EQ(tool.StopStreaming(), 0);
+
+    EXPECT_TRUE(list->IsStreaming());
+    EXPECT_EQ(list->Streams().NumberOfDevices(), 1);
+    EXPECT_EQ(list->Streams().StreamingCounter.DevID, std::vector<int>{5});
+    QByteArray report(64, '\0');
+    report[0] = char(5 << 4 | 0x0F);
+    report[2] = 20;
+    list->HandleDeviceData(list->HidDevices().Objects[1], 0,
+                           reinterpret_cast<const quint8*>(report.constData()), 64);
+    Feed(0, 20); // the stopped dongle's late packet goes nowhere
+    EXPECT_EQ(sampleTools, std::vector<quint8>{5});
+    EXPECT_TRUE(missed.empty());
 }
 
 TEST_F(ReceptionTest, StartingTwiceGives8AndSendsNothing) {
@@ -191,10 +225,10 @@ TEST_F(ReceptionTest, StartSendsTheListInChunksAndRegistersTheDongle) {
     EXPECT_EQ(quint8(requests[2][3]), 38);
     EXPECT_EQ(quint8(requests[3][3]), 6);
     EXPECT_EQ(quint8(requests[3][4]), 0x40 + 64);
-    EXPECT_EQ(list->StreamingNumberOfDevices, 1);
-    EXPECT_EQ(list->StreamingDevices.Device[0], device);
-    EXPECT_EQ(list->StreamingDevices.DeviceID[0], 2);
-    EXPECT_EQ(list->StreamingCounter.DevID, std::vector<int>{2});
+    EXPECT_EQ(list->Streams().NumberOfDevices(), 1);
+    EXPECT_EQ(list->Streams().Slots()[0].Device, device);
+    EXPECT_EQ(list->Streams().Slots()[0].DeviceID, 2);
+    EXPECT_EQ(list->Streams().StreamingCounter.DevID, std::vector<int>{2});
     EXPECT_EQ(dongle->State().StreamList.size(), 70);
 }
 
@@ -207,13 +241,10 @@ TEST_F(ReceptionTest, LongStartLongerThanItsBlockIsRefused) {
 
 TEST_F(ReceptionTest, SampleThatWouldOverrunTheBufferIsDiscarded) {
     StartLong(32766); // with its header one byte more than the buffer holds
-    for (int packet = 0; packet <= list->LongStreamingPackets; ++packet)
+    for (int packet = 0; packet <= list->Assembler().LongStreamingPackets(); ++packet)
         Feed(0, quint8(packet));
-    list->LongStreamingPackets = 1; // a last packet right after the first
-    Feed(0, 0);
-    Feed(0, 1);
     EXPECT_TRUE(samples.empty());
-    EXPECT_LE(list->StreamingPacket().PacketPos, TKelvraDevList::PacketCapacity);
+    EXPECT_LE(list->Assembler().Packet().PacketPos, TSampleAssembler::PacketCapacity);
 }
 
 TEST_F(ReceptionTest, MalformedReportsOfEveryLengthAndHeader) {
@@ -228,7 +259,7 @@ TEST_F(ReceptionTest, MalformedReportsOfEveryLengthAndHeader) {
                                    length);
         }
     }
-    EXPECT_LE(list->StreamingPacket().PacketPos, TKelvraDevList::PacketCapacity);
+    EXPECT_LE(list->Assembler().Packet().PacketPos, TSampleAssembler::PacketCapacity);
 }
 
 // End to end: the simulated dongle streams the IC's memory, paced by a clock of the test.
@@ -301,9 +332,9 @@ TEST_F(EndToEndTest, UnplugWhileStreaming) {
     ASSERT_TRUE(Receive(5));
     hid.Unplug(dongle);
     ProcessPostedEvents();
-    EXPECT_FALSE(list->IsStreaming);
-    EXPECT_EQ(list->StreamingNumberOfDevices, 0);
-    EXPECT_TRUE(list->StreamingCounter.DevID.empty());
+    EXPECT_FALSE(list->IsStreaming());
+    EXPECT_EQ(list->Streams().NumberOfDevices(), 0);
+    EXPECT_TRUE(list->Streams().StreamingCounter.DevID.empty());
     EXPECT_EQ(tool.StopStreaming(), ResultNoHardware);
 }
 

@@ -65,9 +65,7 @@ void ConfigureListBox(TKvrListBox* List, bool Bold) {
 
 } // namespace
 
-TPXS733MainForm::TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& Dialogs,
-                                 THidAccess& Hid)
-    : FWindows(Windows), FDialogs(Dialogs) {
+TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid) : FDialogs(Dialogs) {
     setObjectName("TPXS733MainForm");
 
     KelvraDevList1 = new TKelvraDevList(Hid, this);
@@ -83,7 +81,7 @@ TPXS733MainForm::TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& D
     ClientPanel = new QWidget;
     ClientPanel->setObjectName("ClientPanel");
     ClientPanel->setMinimumSize(DesignWidth, DesignHeight);
-    ClientPanel->installEventFilter(this);
+    // Its resizes reach FormResize through the application-wide event filter.
     auto* scroller = new QScrollArea(this);
     scroller->setWidget(ClientPanel);
     scroller->setWidgetResizable(true);
@@ -256,16 +254,16 @@ void TPXS733MainForm::CreateCentre() {
     ChannelPanel->setFixedHeight(150);
     CH0PTShape = NamedLabel("CH0PTShape", QString(), ChannelPanel);
     CH0PTShape->setGeometry(0, 0, 76, 71);
-    BoldLabel("Channels:", ChannelPanel)->setGeometry(0, 76, 90, 16);
+    Caption("Channels:", ChannelPanel)->setGeometry(0, 76, 90, 16);
     CH0Label = NamedLabel("CH0Label", "1", ChannelPanel);
     CH0Label->setGeometry(0, 76, 20, 16);
-    auto* countCaption = BoldLabel("Count:", ChannelPanel);
+    auto* countCaption = Caption("Count:", ChannelPanel);
     countCaption->setToolTip("Sampled value");
     countCaption->setGeometry(0, 94, 90, 16);
-    auto* ltaCaption = BoldLabel("LTA:", ChannelPanel);
+    auto* ltaCaption = Caption("LTA:", ChannelPanel);
     ltaCaption->setToolTip("Long Term Average");
     ltaCaption->setGeometry(0, 112, 90, 16);
-    BoldLabel("Delta:", ChannelPanel)->setGeometry(0, 130, 90, 16);
+    Caption("Delta:", ChannelPanel)->setGeometry(0, 130, 90, 16);
     CS0Lbl = NamedLabel("CS0Lbl", "0", ChannelPanel);
     LTA0Lbl = NamedLabel("LTA0Lbl", "0", ChannelPanel);
     DT0Lbl = NamedLabel("DT0Lbl", "0", ChannelPanel);
@@ -283,14 +281,14 @@ void TPXS733MainForm::CreateCentre() {
     CMTPanel = new QWidget(ContainerPanel);
     CMTPanel->setObjectName("CMTPanel");
     CMTPanel->setFixedHeight(80);
-    BoldLabel("Compensation:", CMTPanel)->setGeometry(0, 8, 100, 16);
+    Caption("Compensation:", CMTPanel)->setGeometry(0, 8, 100, 16);
     PCC0Label = NamedLabel("PCC0Label", "0", CMTPanel);
     PCC0Label->setGeometry(0, 8, 60, 16);
-    BoldLabel("Multiplier:", CMTPanel)->setGeometry(0, 30, 100, 16);
-    BoldLabel("Sens:", CMTPanel)->setGeometry(0, 48, 60, 16);
+    Caption("Multiplier:", CMTPanel)->setGeometry(0, 30, 100, 16);
+    Caption("Sens:", CMTPanel)->setGeometry(0, 48, 60, 16);
     Sens0Label = NamedLabel("Sens0Label", "0", CMTPanel);
     Sens0Label->setGeometry(0, 48, 30, 16);
-    BoldLabel("Comp:", CMTPanel)->setGeometry(0, 64, 60, 16);
+    Caption("Comp:", CMTPanel)->setGeometry(0, 64, 60, 16);
     Comp0Label = NamedLabel("Comp0Label", "0", CMTPanel);
     Comp0Label->setGeometry(0, 64, 30, 16);
     ActivationImage = NamedLabel("ActivationImage", QString(), CMTPanel);
@@ -300,6 +298,12 @@ void TPXS733MainForm::CreateCentre() {
     MovementImage->setToolTip("Movement");
     MovementImage->setGeometry(520, 10, 60, 56);
     column->addWidget(CMTPanel);
+}
+
+QLabel* TPXS733MainForm::Caption(const QString& Text, QWidget* Parent) {
+    QLabel* caption = BoldLabel(Text, Parent);
+    FValueCaptions << caption;
+    return caption;
 }
 
 void TPXS733MainForm::CreateRightColumn() {

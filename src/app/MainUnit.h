@@ -56,8 +56,11 @@ struct TPXS733Windows {
 class TPXS733MainForm : public QMainWindow, private TMainFormSettingsTarget {
     Q_OBJECT
 public:
-    TPXS733MainForm(const TPXS733Windows& Windows, TModalDialogs& Dialogs, THidAccess& Hid);
+    TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid);
     ~TPXS733MainForm() override;
+
+    // Connects the window to the other five once they all exist.
+    void BindWindows(const TPXS733Windows& Windows) { FWindows = &Windows; }
 
     // Answers a remote command text: 2 "Close", 1 "Status", 0 otherwise.
     int HandleRemoteCommand(const QString& Text);
@@ -126,26 +129,8 @@ public:
 
     // State shared by the window's handlers.
     bool FComms1Wire = true;
-    bool FWas1Wire = false;
-    bool FDoCommsChange = false;
-    quint8 FSysFlags = 0;
-    quint32 FFirmwareVersion = 0;
-    int FProductID = 0;
-    std::array<int, 2> FPCC{};
-    std::array<int, 2> FMirrors{};
-    std::array<int, 2> FCurrentChs{};
-    std::array<int, 2> FLTAChs{};
-    bool FUpdating = false;
     bool FFirmwareCheck = true;
-    bool FValidFirmware = false;
-    bool FUpdaterInstalled = false;
-    QString FUpdaterPath;
-    bool FCheckVer = false;
-    bool FCTSetup = false;
-    bool FPowerOn = false;
     bool FIsStreaming = false;
-    bool FIsPaused = false;
-    bool FTMStart = false;
     bool FDeltaOnly = false;
     std::array<quint8, 4> FResources{};
     bool FShowTips = true;
@@ -155,7 +140,6 @@ public:
     bool FClosing = false;
     QString FAppVersion;
     QString ApplicationTitle; // the task-bar text
-    QString FInfoStr;
     QString IniFilePath;
 
 signals:
@@ -175,6 +159,8 @@ private:
     void CreateRightColumn();
     void LoadImages();
     void CreateDevice();
+    // A bold caption that AlignChannelLabels keeps just left of its value.
+    QLabel* Caption(const QString& Text, QWidget* Parent);
 
     // Dongle connection (MainUnitConnection.cpp).
     void KelvraDevList1DeviceChange(bool Arrived);
@@ -209,9 +195,10 @@ private:
     void SetShowTips(bool On) override;
 
     TSubscription FDeviceChange;
-    const TPXS733Windows& FWindows;
+    const TPXS733Windows* FWindows = nullptr;
     TModalDialogs& FDialogs;
     QMap<QString, QPixmap> FImages;
+    QList<QLabel*> FValueCaptions;
     bool FLeftShiftDown = false;
     bool FRightShiftDown = false;
 };

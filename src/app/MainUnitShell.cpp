@@ -32,8 +32,6 @@ namespace {
 constexpr int HintHideMs = 6000;
 const QColor ErrorPanelColour(255, 94, 94);
 const QColor InfoPanelColour(213, 255, 213);
-const QString MakerSite = QStringLiteral("www.kelvra.example");
-const QString MakerCopyright = QStringLiteral("Copyright (c) Kelvra Ltd");
 } // namespace
 
 TPXS733MainForm::~TPXS733MainForm() {
@@ -69,9 +67,7 @@ void TPXS733MainForm::FormActivate() {
         }
     }
 
-    FWindows.AboutDialog->InfoLabel->setText("PXS733 GUI \nVersion " + FAppVersion + '\n' +
-                                             MakerCopyright);
-    FWindows.AboutDialog->SiteLabel->setText(MakerSite);
+    FWindows->AboutDialog->SetVersion(FAppVersion);
 
     if (FShowTips && !FShownTips) {
         AlignChannelLabels();
@@ -133,7 +129,7 @@ bool TPXS733MainForm::ApplicationEvents1Message(QObject* Receiver, QEvent* Event
 
 void TPXS733MainForm::FunctionKeyReleased(int Key) {
     if (Key == Qt::Key_F3) {
-        TScopeForm* scope = FWindows.ScopeForm;
+        TScopeForm* scope = FWindows->ScopeForm;
         if (scope->isVisible() && !scope->isMinimized())
             scope->close();
         else
@@ -155,7 +151,7 @@ void TPXS733MainForm::ToggleEngineeringPanel() {
 }
 
 void TPXS733MainForm::ScopeButtonClick() {
-    TScopeForm* scope = FWindows.ScopeForm;
+    TScopeForm* scope = FWindows->ScopeForm;
     scope->show();
     if (scope->isMinimized()) scope->showNormal();
     scope->raise();
@@ -167,11 +163,11 @@ void TPXS733MainForm::ResetSettingsClick() {
 }
 
 void TPXS733MainForm::ShowHintTips() {
-    FDialogs.Exec(*FWindows.HintTipsForm);
+    FDialogs.Exec(*FWindows->HintTipsForm);
 }
 
 void TPXS733MainForm::ShowAbout() {
-    FDialogs.Exec(*FWindows.AboutDialog);
+    FDialogs.Exec(*FWindows->AboutDialog);
 }
 
 void TPXS733MainForm::MessageBoxErrorItem() {
@@ -235,11 +231,8 @@ void TPXS733MainForm::AlignChannelLabels() {
     for (QLabel* l : {CS0Lbl, LTA0Lbl, DT0Lbl, PCC0Label, Comp0Label, Sens0Label})
         place(l, lefts.Values);
     // Captions stand right-aligned just left of their values.
-    for (QLabel* caption :
-         ChannelPanel->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
-        if (caption->objectName().isEmpty()) place(caption, lefts.Values - caption->width() - 8);
-    for (QLabel* caption : CMTPanel->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
-        if (caption->objectName().isEmpty()) place(caption, lefts.Values - caption->width() - 8);
+    for (QLabel* caption : FValueCaptions)
+        place(caption, lefts.Values - caption->width() - 8);
 }
 
 int TPXS733MainForm::HandleRemoteCommand(const QString& Text) {

@@ -7,12 +7,13 @@
 #include "StreamSetupUnit.h"
 
 TPXS733Windows::TPXS733Windows(TModalDialogs& Dialogs, THidAccess& Hid) {
-    MainForm = new TPXS733MainForm(*this, Dialogs, Hid);
+    MainForm = new TPXS733MainForm(Dialogs, Hid);
     ScopeForm = new TScopeForm;
     StreamSetupForm = new TStreamSetupForm;
     SendCommands = new TSendCommands;
     AboutDialog = new TAboutDialog;
     HintTipsForm = new THintTipsForm;
+    MainForm->BindWindows(*this);
 }
 
 TPXS733Windows::~TPXS733Windows() {

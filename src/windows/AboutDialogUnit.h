@@ -10,6 +10,9 @@ class TAboutDialog : public QDialog {
 public:
     explicit TAboutDialog(QWidget* Parent = nullptr);
 
+    // Shows the application's version with the product name and the maker's address.
+    void SetVersion(const QString& AppVersion);
+
     QLabel* InfoLabel;
     QLabel* SiteLabel;
 };

@@ -121,6 +121,19 @@ TEST_F(MainFormSettingsTest, PositionIsAppliedOnlyWhereAMonitorIs) {
     }
 }
 
+TEST_F(MainFormSettingsTest, KeysMissingFromAnExistingFileGiveTheirDefaults) {
+    WriteFile("[MainForm]\nWidth=900\n[ScopeForm]\nHints=0\nDelta=-1\nTips=0\n");
+    window.hints = false;
+    window.delta = true;
+    window.tips = false;
+    MainFormSettings::Load(ini, window);
+    EXPECT_EQ(window.geometry, QRect(100, 100, 900, 700)); // position and height kept
+    EXPECT_TRUE(window.hints);  // "-1"; the other section's keys are not ours
+    EXPECT_FALSE(window.delta); // "0"
+    EXPECT_TRUE(window.tips);   // "-1"
+    EXPECT_FALSE(window.maximized);
+}
+
 TEST_F(MainFormSettingsTest, UnparsableValueRaisesAfterKeepingWhatWasApplied) {
     WriteFile("[MainForm]\nState=Nor\nLeft=5\nTop=6\nWidth=800\nHeight=500\nHints=maybe\n"
               "Delta=-1\n");

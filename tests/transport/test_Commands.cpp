@@ -83,6 +83,9 @@ TEST_F(CommandTest, EveryCommandSendsItsRequestBytes) {
         {[&] { tool.SetDUTVoltage(3.3); }, "07028000"},
         {[&] { tool.SetPSUVoltage(3.3); }, "07028001"},
         {[&] { tool.SetDUTVoltage(3.3, selected); }, "07018d"},
+        // 2.5 V: 1551.5 and 106.7 go to the nearest integer, not down.
+        {[&] { tool.SetDUTVoltage(2.5); }, "07026100"},
+        {[&] { tool.SetDUTVoltage(2.5, selected); }, "07016b"},
         {[&] { tool.SetCTID(5); }, "080105"},
         {[&] { tool.GetCTFWVersion(version); }, "0900"},
         {[&] { tool.GetTesterFWVersion(version, b1, b2, w1, w2); }, "0900"},
@@ -150,6 +153,8 @@ TEST_F(CommandTest, RepliesFillTheOutputArguments) {
     double selected = 9;
     EXPECT_EQ(tool.SetDUTVoltage(3.3, selected), 0);
     EXPECT_DOUBLE_EQ(selected, 3.30);
+    EXPECT_EQ(tool.SetDUTVoltage(2.5, selected), 0);
+    EXPECT_DOUBLE_EQ(selected, 2.50); // 107 * 3 / 128 = 2.5078, cut to two decimals
     ChangeFaults(*dongle, [](TDongleFaults& f) { f.ErrorForCommand[0x07] = 0x0701; });
     EXPECT_EQ(tool.SetDUTVoltage(3.3, selected), 0x0701);
     EXPECT_EQ(selected, 0.0);
@@ -248,6 +253,12 @@ TEST_F(CommandTest, CommsWriteStopsAtTheFirstFailureAndChecksItsSize) {
     EXPECT_EQ(Sent(), QStringList{"0b00"});
     EXPECT_EQ(tool.CommsWrite(quint16(32769), data), ResultInvalidParameter);
     EXPECT_EQ(Sent().size(), 1);
+
+    // Exactly 32 bytes are one chunk: the stop condition is never touched.
+    dongle->ClearRequests();
+    data.fill(0x21);
+    EXPECT_EQ(tool.CommsWrite(quint8(32), data), 0);
+    EXPECT_EQ(Sent(), QStringList{"0b20" + QString("21").repeated(32)});
 }
 
 TEST_F(CommandTest, WriteLongBufferSendsChunksThenCommits) {

@@ -103,9 +103,16 @@ TEST_F(HidToolTest, ReplyMatching) {
 
 TEST_F(HidToolTest, DongleErrorsAndBadRepliesGiveResultWords) {
     Start();
-    auto dongle = PlugDongle("S1");
-    ChangeFaults(*dongle, [&](TDongleFaults& f) { f.ErrorForCommand[0x07] = 0x0701; });
+    auto other = PlugDongle("S5", 5); // errors carry the tool ID in their high nibble
+    ASSERT_TRUE(tool.SetCurrentSerial("S5"));
+    ChangeFaults(*other, [&](TDongleFaults& f) { f.ErrorForCommand[0x07] = 0x0702; });
     request[2] = 0x07;
+    EXPECT_EQ(tool.SendReceive(request, reply), 0x0702);
+    EXPECT_EQ(reply[1], 0x5E);
+
+    auto dongle = PlugDongle("S1");
+    ASSERT_TRUE(tool.SetCurrentSerial("S1"));
+    ChangeFaults(*dongle, [&](TDongleFaults& f) { f.ErrorForCommand[0x07] = 0x0701; });
     EXPECT_EQ(tool.SendReceive(request, reply), 0x0701);
     EXPECT_EQ(GetErrorText(0x0701), "Not a valid DUT voltage");
 

@@ -100,6 +100,7 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid) : FDia
     connect(RePosTimer, &QTimer::timeout, this, &TPXS733MainForm::RePosTimerTimer);
 
     LoadImages();
+    CreateToolTips();
 
     const int itemHeight = HighDpi() ? 18 : 13;
     MessageBox->SetItemHeight(itemHeight);
@@ -184,6 +185,8 @@ void TPXS733MainForm::CreateLeftColumn() {
     StartTMButton->setEnabled(false);
     PauseButton->setEnabled(false);
     connect(ScopeButton, &QPushButton::clicked, this, &TPXS733MainForm::ScopeButtonClick);
+    connect(StreamSetupButton, &QPushButton::clicked, this,
+            &TPXS733MainForm::StreamSetupButtonClick);
 
     SetupCategory = NamedPanel("SetupCategory", "Setup");
     auto* setup = new QVBoxLayout(SetupCategory->Content());

@@ -2,6 +2,7 @@
 
 #include "Event.h"
 #include "MainFormSettings.h"
+#include "StreamSetupUnit.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -32,8 +33,9 @@ class TKvrListBox;
 class TModalDialogs;
 class TScopeForm;
 class TSendCommands;
-class TStreamSetupForm;
 class TPXS733MainForm;
+class TToolTipItem;
+class TToolTipManager;
 
 // The application's six windows, created in this order and kept until the end; the others
 // are destroyed before the main window.
@@ -53,14 +55,16 @@ struct TPXS733Windows {
 
 // The main window: dongle list and messages, run control, live display, debug and
 // engineering panels. Its handlers are spread over several source files by concern.
-class TPXS733MainForm : public QMainWindow, private TMainFormSettingsTarget {
+class TPXS733MainForm : public QMainWindow,
+                        private TMainFormSettingsTarget,
+                        private TStreamSetupHost {
     Q_OBJECT
 public:
     TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid);
     ~TPXS733MainForm() override;
 
     // Connects the window to the other five once they all exist.
-    void BindWindows(const TPXS733Windows& Windows) { FWindows = &Windows; }
+    void BindWindows(const TPXS733Windows& Windows);
 
     // Answers a remote command text: 2 "Close", 1 "Status", 0 otherwise.
     int HandleRemoteCommand(const QString& Text);
@@ -70,11 +74,14 @@ public:
     void FormActivate();
     void ResetSettingsClick();
     void ScopeButtonClick();
+    void StreamSetupButtonClick();
+    void RestartStreaming();
 
     // Non-visual components.
     TKelvraDevList* KelvraDevList1;
     TKelvraHidTool* KelvraHidTool1;
     TPXS731Device* PXS731Device1;
+    TToolTipManager* ToolTipManager1;
 
     // Controls, named as in the window's design.
     TCategoryPanelGroup* CategoryPanelGroup1;
@@ -140,6 +147,7 @@ public:
     bool FClosing = false;
     QString FAppVersion;
     QString ApplicationTitle; // the task-bar text
+    QString FInfoStr;
     QString IniFilePath;
 
 signals:
@@ -162,6 +170,10 @@ private:
     // A bold caption that AlignChannelLabels keeps just left of its value.
     QLabel* Caption(const QString& Text, QWidget* Parent);
 
+    // Live display (MainUnitDisplay.cpp).
+    void CreateToolTips();
+    void ToolTipManager1BeforeShow(TToolTipItem& ToolTip);
+
     // Dongle connection (MainUnitConnection.cpp).
     void KelvraDevList1DeviceChange(bool Arrived);
 
@@ -178,6 +190,10 @@ private:
     void ShowHintTips();
     void ShowAbout();
     bool HighDpi() const;
+
+    // TStreamSetupHost (MainUnitRunControl.cpp)
+    void StreamSetupMessage(const QString& Text, TKvrItemType Kind) override;
+    bool BaselineViewOn() const override;
 
     // TMainFormSettingsTarget
     QRect OuterGeometry() const override;

@@ -14,6 +14,8 @@
 #include "ModalDialogs.h"
 #include "RemoteCommand.h"
 #include "ScopeUnit.h"
+#include "StreamSetupUnit.h"
+#include "ToolTipManager.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -44,6 +46,11 @@ TPXS733MainForm::~TPXS733MainForm() {
         PXS731Device1->PowerOff();
     }
     if (FResetSizePos && !IniFilePath.isEmpty()) QFile::remove(IniFilePath);
+}
+
+void TPXS733MainForm::BindWindows(const TPXS733Windows& Windows) {
+    FWindows = &Windows;
+    Windows.StreamSetupForm->Bind(*this, *Windows.ScopeForm);
 }
 
 bool TPXS733MainForm::event(QEvent* Event) {
@@ -93,8 +100,9 @@ bool TPXS733MainForm::eventFilter(QObject* Watched, QEvent* Event) {
     }
     if (Event->type() == QEvent::ToolTip && Watched->isWidgetType()) {
         // Hover hints follow the menu check and hide after a fixed time.
-        if (!ShowHintsItem->isChecked()) return true;
         auto* widget = static_cast<QWidget*>(Watched);
+        if (ToolTipManager1->ToolTips.FindToolTip(widget)) return false; // it has a balloon
+        if (!ShowHintsItem->isChecked()) return true;
         if (widget->toolTip().isEmpty()) return false;
         QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), widget->toolTip(), widget,
                            {}, HintHideMs);

@@ -113,7 +113,6 @@ TToolTipItem* TToolTipItems::FindToolTip(const QWidget* Widget) const {
 
 TBalloonTip::TBalloonTip() : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint) {
     setObjectName("BalloonTip");
-    setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
 }
 
@@ -143,30 +142,36 @@ void TBalloonTip::SetContent(const QIcon& Icon, int IconSize, const QString& Tit
     FTextRect = QRect(Margin, top + titleHeight, text.width(), text.height());
     resize(std::max(titleWidth, text.width()) + 2 * Margin,
            top + titleHeight + text.height() + Margin);
+    // A mask rather than a translucent window: desktops without a compositor show
+    // translucent parts black.
+    setMask(QRegion(Shape().toFillPolygon().toPolygon()).united(QRegion(BodyRect())));
     update();
 }
 
 QRect TBalloonTip::BodyRect() const {
-    return rect().adjusted(0, FBalloon ? StemHeight : 0, -1, -1);
+    return rect().adjusted(0, FBalloon ? StemHeight : 0, 0, 0);
+}
+
+QPainterPath TBalloonTip::Shape() const {
+    QPainterPath shape;
+    const QRectF body = QRectF(BodyRect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (!FBalloon) {
+        shape.addRect(body);
+        return shape;
+    }
+    shape.addRoundedRect(body, 6, 6);
+    QPolygonF stem;
+    stem << QPointF(18, body.top() + 1) << QPointF(22, 0) << QPointF(32, body.top() + 1);
+    shape.addPolygon(stem);
+    return shape.simplified();
 }
 
 void TBalloonTip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    const QRectF body = BodyRect();
-    if (FBalloon) {
-        shape.addRoundedRect(body, 6, 6);
-        QPolygonF stem;
-        stem << QPointF(18, body.top() + 1) << QPointF(22, 0) << QPointF(32, body.top() + 1);
-        shape.addPolygon(stem);
-        shape = shape.simplified();
-    } else {
-        shape.addRect(body);
-    }
     painter.setPen(FForeground);
     painter.setBrush(FBackground);
-    painter.drawPath(shape);
+    painter.drawPath(Shape());
 
     int x = FTitleRect.left();
     if (FIconSize > 0) {

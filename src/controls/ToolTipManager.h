@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QObject>
+#include <QPainterPath>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -96,6 +97,7 @@ protected:
 
 private:
     QRect BodyRect() const;
+    QPainterPath Shape() const;
 
     QIcon FIcon;
     int FIconSize = 0;

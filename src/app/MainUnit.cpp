@@ -65,7 +65,9 @@ void ConfigureListBox(TKvrListBox* List, bool Bold) {
 
 } // namespace
 
-TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid) : FDialogs(Dialogs) {
+TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
+                                 const QStringList& UpdaterFolders)
+    : FDialogs(Dialogs), FUpdaterFolders(UpdaterFolders) {
     setObjectName("TPXS733MainForm");
 
     KelvraDevList1 = new TKelvraDevList(Hid, this);
@@ -101,6 +103,7 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid) : FDia
 
     LoadImages();
     CreateToolTips();
+    FindUpdater();
 
     const int itemHeight = HighDpi() ? 18 : 13;
     MessageBox->SetItemHeight(itemHeight);
@@ -187,6 +190,7 @@ void TPXS733MainForm::CreateLeftColumn() {
     connect(ScopeButton, &QPushButton::clicked, this, &TPXS733MainForm::ScopeButtonClick);
     connect(StreamSetupButton, &QPushButton::clicked, this,
             &TPXS733MainForm::StreamSetupButtonClick);
+    connect(DevListBox, &QListWidget::clicked, this, &TPXS733MainForm::DevListBoxClick);
 
     SetupCategory = NamedPanel("SetupCategory", "Setup");
     auto* setup = new QVBoxLayout(SetupCategory->Content());
@@ -200,6 +204,8 @@ void TPXS733MainForm::CreateLeftColumn() {
     CommsCombo->addItems({"1-Wire", "I²C"});
     dongleForm->addRow("Voltage Select:", VoltageCombo);
     dongleForm->addRow("Communication:", CommsCombo);
+    connect(VoltageCombo, &QComboBox::activated, this, &TPXS733MainForm::VoltageComboClick);
+    connect(CommsCombo, &QComboBox::currentIndexChanged, this, &TPXS733MainForm::CommsComboChange);
     DisplayGroup = new QGroupBox("Display Options", SetupCategory->Content());
     DisplayGroup->setObjectName("DisplayGroup");
     DeltaCheck = new QCheckBox("Baseline View", DisplayGroup);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DongleAcceptance.h"
 #include "Event.h"
 #include "MainFormSettings.h"
 #include "StreamSetupUnit.h"
@@ -7,6 +8,8 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QPixmap>
+#include <QPointer>
+#include <QStringList>
 
 #include <array>
 #include <memory>
@@ -40,7 +43,8 @@ class TToolTipManager;
 // The application's six windows, created in this order and kept until the end; the others
 // are destroyed before the main window.
 struct TPXS733Windows {
-    TPXS733Windows(TModalDialogs& Dialogs, THidAccess& Hid);
+    // UpdaterFolders: where the firmware updater's entry is looked for, first to last.
+    TPXS733Windows(TModalDialogs& Dialogs, THidAccess& Hid, const QStringList& UpdaterFolders);
     ~TPXS733Windows();
     TPXS733Windows(const TPXS733Windows&) = delete;
     TPXS733Windows& operator=(const TPXS733Windows&) = delete;
@@ -60,7 +64,7 @@ class TPXS733MainForm : public QMainWindow,
                         private TStreamSetupHost {
     Q_OBJECT
 public:
-    TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid);
+    TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid, const QStringList& UpdaterFolders);
     ~TPXS733MainForm() override;
 
     // Connects the window to the other five once they all exist.
@@ -76,6 +80,10 @@ public:
     void ScopeButtonClick();
     void StreamSetupButtonClick();
     void RestartStreaming();
+    void DevListBoxClick();
+    void CommsComboChange();
+    void VoltageComboClick();
+    void FindUpdater();
 
     // Non-visual components.
     TKelvraDevList* KelvraDevList1;
@@ -136,8 +144,19 @@ public:
 
     // State shared by the window's handlers.
     bool FComms1Wire = true;
+    quint32 FFirmwareVersion = 0;
+    int FProductID = 0;
+    bool FUpdating = false;
     bool FFirmwareCheck = true;
+    bool FValidFirmware = false;
+    bool FUpdaterInstalled = false;
+    QString FUpdaterPath;
+    bool FCheckVer = false;
+    DongleAcceptance::TMinVer FMinVer;
+    bool FCTSetup = false;
+    bool FPowerOn = false;
     bool FIsStreaming = false;
+    bool FIsPaused = false;
     bool FDeltaOnly = false;
     std::array<quint8, 4> FResources{};
     bool FShowTips = true;
@@ -176,6 +195,15 @@ private:
 
     // Dongle connection (MainUnitConnection.cpp).
     void KelvraDevList1DeviceChange(bool Arrived);
+    // Steps for a present dongle; false where the handler ends.
+    bool CheckPresentDongle();
+    void FirmwareDecision(bool RFDetected);
+    void CheckFirmwareVersion(bool RFDetected, qint32 Minimum);
+    void OfferUpdate();
+    void StreamingReset();
+    void EnableStreamingButtons(bool Enabled);
+    void ReportUnopenableDongles();
+    void ApplySupplyRule();
 
     // Shell handlers (MainUnitShell.cpp).
     void FormResize();
@@ -215,6 +243,8 @@ private:
     TModalDialogs& FDialogs;
     QMap<QString, QPixmap> FImages;
     QList<QLabel*> FValueCaptions;
+    QStringList FUpdaterFolders;
+    QList<QPointer<QObject>> FReportedUnopenable; // dongles told of once per plug-in
     bool FLeftShiftDown = false;
     bool FRightShiftDown = false;
 };

@@ -1,13 +1,260 @@
-// The main window's side of the dongles: listing them as they come and go.
+// The main window's side of the dongles: listing them as they come and go, accepting or
+// refusing the selected one by model and firmware, the firmware updater, the link type and
+// the supply voltage.
 #include "MainUnit.h"
 
+#include "CategoryPanel.h"
+#include "HIDToolsErrorCodes.h"
 #include "KelvraDevList.h"
 #include "KelvraHIDTool.h"
+#include "KelvraPXS731.h"
 #include "KvrListBox.h"
+#include "ModalDialogs.h"
+#include "StreamSetupUnit.h"
+#include "ToolTipManager.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+
+using namespace DongleAcceptance;
+
+namespace {
+const QString Outdated = QStringLiteral("  -  OUTDATED");
+} // namespace
 
 void TPXS733MainForm::KelvraDevList1DeviceChange(bool /*Arrived*/) {
     DevListBox->KvrClear();
-    DevListBox->KvrAddStrings(KelvraDevList1->HidDevices().Name, aInfo);
+    FCTSetup = false;
+    if (KelvraDevList1->HidDevices().Count == 0) {
+        StreamingReset();
+        if (!FUpdating) MessageBox->KvrAddItem("No compatible device(s) connected!", aError);
+    } else if (!CheckPresentDongle()) {
+        return;
+    }
+    ApplySupplyRule();
+    if (MessagesCategory->Collapsed()) MessagesCategory->Expand();
+}
+
+bool TPXS733MainForm::CheckPresentDongle() {
+    FValidFirmware = true;
+    if (!FUpdaterInstalled) FindUpdater();
+    ReportUnopenableDongles();
+
+    bool reselected = false;
+    if (KelvraHidTool1->DeviceSelected() && KelvraHidTool1->ReselectDevice()) {
+        reselected = true;
+    } else {
+        if (KelvraHidTool1->DeviceSelected()) {
+            FInfoStr.clear();
+            StreamingReset();
+        }
+        KelvraHidTool1->SetCurrentDevice(0);
+    }
+
+    const QStringList names = KelvraDevList1->HidDevices().Name;
+    if (!IsCompatible(KelvraHidTool1->ProductID())) {
+        DevListBox->KvrAddStrings(names, aInfo);
+        DevListBox->KvrSetItemIndex(0);
+        EnableStreamingButtons(false);
+        FValidFirmware = false;
+        return false;
+    }
+
+    bool rfDetected = false;
+    bool rfError = false;
+    if (!reselected) {
+        MessageBox->KvrAddItem("Compatible device(s) detected", aInfo);
+        QCoreApplication::processEvents();
+        const quint16 result = KelvraHidTool1->DetectRFModule(rfDetected);
+        if (rfDetected) MessageBox->KvrAddItem("RF module detected", aInfo);
+        if (result != 0 && (result & 0xFF) != 0xFF) {
+            MessageBox->KvrAddItem(GetErrorText(result), aError);
+            rfError = true;
+        }
+    }
+
+    DevListBox->KvrAddStrings(names, aInfo);
+    if (rfDetected) DevListBox->item(0)->setText(" Kelvra - RM800");
     DevListBox->KvrSetItemIndex(0);
-    if (!KelvraHidTool1->ReselectDevice()) KelvraHidTool1->SetCurrentDevice(0);
+    if (reselected) return false;
+
+    if (!FFirmwareCheck || rfError) {
+        EnableStreamingButtons(true);
+    } else {
+        FProductID = rfDetected ? RM800 : KelvraHidTool1->ProductID();
+        if (!FCheckVer) {
+            MessageBox->KvrAddItem("", aError);
+            MessageBox->KvrAddItem("Error checking USB Dongle firmware version!", aError);
+            MessageBox->KvrAddItem("", aError);
+            EnableStreamingButtons(false);
+            FValidFirmware = false;
+            FDialogs.Message(QMessageBox::Critical,
+                             "Error checking USB Dongle firmware version!\nPlease reinstall the "
+                             "application or contact Kelvra for support.",
+                             QMessageBox::Ok);
+            return false;
+        }
+        FirmwareDecision(rfDetected);
+    }
+
+    if (FProductID == LK510) {
+        MessageBox->KvrAddItem("The LK510 is not supported by the application!", aError);
+        FDialogs.Message(QMessageBox::Warning, "The LK510 is not supported by this application!",
+                         QMessageBox::Ok);
+        // A refused dongle starts nothing, not even from the keyboard.
+        EnableStreamingButtons(false);
+        FValidFirmware = false;
+    }
+    return true;
+}
+
+void TPXS733MainForm::FirmwareDecision(bool RFDetected) {
+    std::optional<quint32> versionRead;
+    if (const std::optional<qint32> minimum = MinimumFor(quint16(FProductID), FMinVer)) {
+        quint32 version = 0;
+        // A failed read is silent: the buttons keep their state.
+        if (KelvraHidTool1->GetCTFWVersion(version) == 0) {
+            FFirmwareVersion = version;
+            versionRead = version;
+            CheckFirmwareVersion(RFDetected, *minimum);
+        }
+    } else {
+        EnableStreamingButtons(true);
+        FDialogs.Message(QMessageBox::Warning,
+                         "The connected Configuration Tool might not be fully supported by this "
+                         "application!",
+                         QMessageBox::Ok);
+    }
+    ToolTipManager1->RebuildToolTips();
+    FInfoStr = Description(RFDetected, versionRead, KelvraHidTool1->VendorID(),
+                           KelvraHidTool1->ProductID(), KelvraHidTool1->SerialNumber());
+}
+
+void TPXS733MainForm::CheckFirmwareVersion(bool RFDetected, qint32 Minimum) {
+    if (FirmwareCurrent(quint16(FProductID), FFirmwareVersion, Minimum)) {
+        if (FUpdating) {
+            FUpdating = false;
+            MessageBox->KvrAddItem("Firmware update completed", aInfo);
+        }
+        EnableStreamingButtons(true);
+        return;
+    }
+    MessageBox->KvrAddItem("USB Dongle firmware is outdated!", aError);
+    if (DevListBox->count() > 0)
+        DevListBox->item(0)->setText(DevListBox->item(0)->text() + Outdated);
+    EnableStreamingButtons(false);
+    FValidFirmware = false;
+    if (!FUpdaterInstalled) {
+        FDialogs.Message(QMessageBox::Warning, "The connected USB Dongle firmware is outdated!",
+                         QMessageBox::Ok);
+    } else if (!FUpdating) {
+        const auto answer = FDialogs.Message(
+            QMessageBox::Warning,
+            "The connected USB Dongle firmware is outdated!\n\nDo you want to update the "
+            "firmware now?",
+            QMessageBox::Yes | QMessageBox::No);
+        if (answer != QMessageBox::Yes) return;
+        if (RFDetected)
+            FDialogs.Message(QMessageBox::Warning,
+                             "Please turn off the RF Module and connect it directly to the USB "
+                             "cable, click 'OK' to continue...",
+                             QMessageBox::Ok);
+        OfferUpdate();
+    }
+}
+
+void TPXS733MainForm::OfferUpdate() {
+    const QString program = UpdaterProgram(FUpdaterPath);
+    // A launch that fails is silent: the next dongle change asks again.
+    if (program.isEmpty() || !QProcess::startDetached(program, {})) return;
+    FUpdating = true;
+    MessageBox->KvrAddItem("Updating Firmware...", aInfo);
+}
+
+void TPXS733MainForm::FindUpdater() {
+    const TUpdaterEntry entry = FindUpdaterEntry(FUpdaterFolders);
+    if (entry.ReadFailed) {
+        FUpdaterInstalled = false;
+    } else if (entry.Found) {
+        FUpdaterPath = entry.InstallDir;
+        FUpdaterInstalled = !UpdaterProgram(FUpdaterPath).isEmpty();
+    }
+    FCheckVer = FUpdaterInstalled && QFileInfo::exists(MinVerFile(FUpdaterPath)) &&
+                ReadMinVer(TIniFile(MinVerFile(FUpdaterPath)), FMinVer);
+}
+
+void TPXS733MainForm::StreamingReset() {
+    if (!FIsStreaming && !FIsPaused) return;
+    FIsStreaming = FIsPaused = FPowerOn = FCTSetup = false;
+    StartButton->setText("Start");
+    StartTMButton->setEnabled(true);
+    PowerButton->setText("Power On");
+    PauseButton->setText("Pause");
+    PauseButton->setEnabled(false);
+    CommsCombo->setEnabled(true);
+    MessageBox->KvrAddItem("Streaming device disconnected!", aError);
+}
+
+void TPXS733MainForm::EnableStreamingButtons(bool Enabled) {
+    for (QPushButton* button : {StartButton, StreamSetupButton, PowerButton, StartTMButton})
+        button->setEnabled(Enabled);
+}
+
+void TPXS733MainForm::ReportUnopenableDongles() {
+    FReportedUnopenable.removeAll(nullptr);
+    const TCTData& dongles = KelvraDevList1->HidDevices();
+    for (int i = 0; i < dongles.Count; ++i) {
+        THidDevice* device = dongles.Objects[i];
+        if (device->IsOpen() || FReportedUnopenable.contains(device)) continue;
+        FReportedUnopenable << device;
+        QString line = dongles.Name[i] + " cannot be opened: " + device->OpenError() + '.';
+        if (device->OpenError().contains("permission"))
+            line += " Copy packaging/udev/70-kelvra-dongles.rules to /etc/udev/rules.d/, run "
+                    "'udevadm control --reload' and 'udevadm trigger', then replug the dongle.";
+        MessageBox->KvrAddItem(line, aError);
+    }
+}
+
+void TPXS733MainForm::ApplySupplyRule() {
+    if (!Fixed3V3(KelvraHidTool1->ProductID())) {
+        VoltageCombo->setEnabled(true);
+        return;
+    }
+    if (VoltageCombo->currentIndex() != 0) {
+        VoltageCombo->setCurrentIndex(0);
+        VoltageComboClick();
+    }
+    VoltageCombo->setEnabled(false);
+}
+
+void TPXS733MainForm::DevListBoxClick() {
+    if (DevListBox->count() > 0 && DevListBox->currentRow() != 0) DevListBox->KvrSetItemIndex(0);
+}
+
+void TPXS733MainForm::CommsComboChange() {
+    FComms1Wire = CommsCombo->currentIndex() == 0;
+    PXS731Device1->SetCommsType(FComms1Wire ? c731_1wire : c731_I2C);
+    PXS731Device1->SetI2CPullUpResistors(prConnected);
+    PXS731Device1->PowerOff();
+    FPowerOn = false;
+    FWindows->StreamSetupForm->SetupStreaming(FComms1Wire);
+}
+
+void TPXS733MainForm::VoltageComboClick() {
+    quint16 result;
+    if (VoltageCombo->currentIndex() == 0) {
+        result = KelvraHidTool1->SetDUTVoltage(dv3_3V);
+        PXS731Device1->SetDUTVoltage(v3_3V);
+    } else {
+        result = KelvraHidTool1->SetDUTVoltage(1.8);
+        PXS731Device1->SetDUTVoltage(vAdjustable);
+        PXS731Device1->SetAdjustableDUTVoltage(1.8);
+    }
+    if (result != 0)
+        MessageBox->KvrAddItem(GetErrorText(result), aError);
+    else
+        MessageBox->KvrAddItem("Voltage changed successfully", aInfo);
 }

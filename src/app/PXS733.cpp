@@ -4,6 +4,7 @@
 #include "ModalDialogs.h"
 #include "RemoteCommandServer.h"
 #include "SimHidAccess.h"
+#include "SimUpdater.h"
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
 
@@ -12,6 +13,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QProxyStyle>
+#include <QStandardPaths>
 #include <QTextStream>
 #include <QTimer>
 
@@ -58,6 +60,7 @@ std::optional<TVirtualDongleConfig> SimulatedDongle(const QCommandLineParser& Pa
     }
     config.ProductID = *productID;
     config.Product = "Kelvra " + model.toUpper();
+    config.RFModule = model.compare("RM800", Qt::CaseInsensitive) == 0;
     bool ok = false;
     config.Firmware = Parser.value("sim-firmware").toUInt(&ok, 16);
     if (!ok) {
@@ -101,6 +104,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     app.setStyle(new THintDelayStyle);
+    app.setApplicationDisplayName("Kelvra PXS733");
     app.setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
@@ -125,19 +129,26 @@ int main(int argc, char** argv) {
 
     // The HID access outlives every window.
     std::unique_ptr<THidAccess> hid;
+    std::unique_ptr<TSimUpdater> updater;
+    QStringList updaterFolders =
+        QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
     if (parser.isSet("simulate")) {
         const auto config = SimulatedDongle(parser);
         if (!config) return 2;
         auto simulation = std::make_unique<TSimHidAccess>();
-        simulation->Plug(
-            std::make_shared<TVirtualDongle>(*config, std::make_shared<TVirtualPXS733>()));
+        auto dongle = std::make_shared<TVirtualDongle>(*config, std::make_shared<TVirtualPXS733>());
+        simulation->Plug(dongle);
+        // The simulated updater brings every model to the simulator's default firmware.
+        updater =
+            std::make_unique<TSimUpdater>(*simulation, dongle, TVirtualDongleConfig{}.Firmware);
+        updaterFolders = {updater->ConfigFolder()};
         hid = std::move(simulation);
     } else {
         hid = std::make_unique<THidApiAccess>();
     }
 
     TModalDialogs dialogs;
-    TPXS733Windows windows(dialogs, *hid);
+    TPXS733Windows windows(dialogs, *hid, updaterFolders);
     TPXS733MainForm* mainForm = windows.MainForm;
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
 

@@ -6,8 +6,9 @@
 #include "SendCommandsUnit.h"
 #include "StreamSetupUnit.h"
 
-TPXS733Windows::TPXS733Windows(TModalDialogs& Dialogs, THidAccess& Hid) {
-    MainForm = new TPXS733MainForm(Dialogs, Hid);
+TPXS733Windows::TPXS733Windows(TModalDialogs& Dialogs, THidAccess& Hid,
+                               const QStringList& UpdaterFolders) {
+    MainForm = new TPXS733MainForm(Dialogs, Hid, UpdaterFolders);
     ScopeForm = new TScopeForm;
     StreamSetupForm = new TStreamSetupForm;
     SendCommands = new TSendCommands;

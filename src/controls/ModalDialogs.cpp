@@ -1,7 +1,15 @@
 #include "ModalDialogs.h"
 
+#include <QApplication>
 #include <QDialog>
 
 int TModalDialogs::Exec(QDialog& Dialog) {
     return Dialog.exec();
+}
+
+QMessageBox::StandardButton TModalDialogs::Message(QMessageBox::Icon Kind, const QString& Text,
+                                                   QMessageBox::StandardButtons Buttons) {
+    QMessageBox box(Kind, QApplication::applicationDisplayName(), Text, Buttons,
+                    QApplication::activeWindow());
+    return QMessageBox::StandardButton(box.exec());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMessageBox>
+
 class QDialog;
 
 // Every modal dialog of the application is shown through this, so that tests can answer
@@ -9,4 +11,8 @@ public:
     virtual ~TModalDialogs() = default;
     // Shows the dialog modally and returns its result code.
     virtual int Exec(QDialog& Dialog);
+    // Shows a message box of the given kind over the active window and returns the button
+    // that closed it.
+    virtual QMessageBox::StandardButton Message(QMessageBox::Icon Kind, const QString& Text,
+                                                QMessageBox::StandardButtons Buttons);
 };

@@ -75,6 +75,7 @@ public:
     ~TVirtualDongle() override;
 
     const TVirtualDongleConfig& Config() const { return FConfig; }
+    const std::shared_ptr<TSimIC>& IC() const { return FIC; }
     TState State() const;
     TDongleFaults Faults() const;
     void SetFaults(const TDongleFaults& Faults);

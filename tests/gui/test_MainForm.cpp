@@ -34,13 +34,18 @@ struct RecordingDialogs : TModalDialogs {
         shown << dialog.objectName();
         return QDialog::Rejected;
     }
+    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& text,
+                                        QMessageBox::StandardButtons) override {
+        shown << text;
+        return QMessageBox::Ok;
+    }
 };
 
 // The six windows as the program creates them, on simulated HID access.
 struct Application {
     RecordingDialogs dialogs;
     TSimHidAccess hid;
-    TPXS733Windows windows{dialogs, hid};
+    TPXS733Windows windows{dialogs, hid, {}};
     TPXS733MainForm* form = windows.MainForm;
 
     QString LastMessage() const {

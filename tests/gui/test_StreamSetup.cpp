@@ -4,6 +4,7 @@
 #include "ModalDialogs.h"
 #include "ScopeUnit.h"
 #include "SimHidAccess.h"
+#include "SimUpdater.h"
 #include "StreamSetupUnit.h"
 #include "ToolTipManager.h"
 #include "VirtualDongle.h"
@@ -29,6 +30,10 @@ struct ActingDialogs : TModalDialogs {
         if (dialog.isVisible()) dialog.reject();
         return dialog.result();
     }
+    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString&,
+                                        QMessageBox::StandardButtons) override {
+        return QMessageBox::Ok;
+    }
 };
 
 struct Application {
@@ -36,13 +41,15 @@ struct Application {
     TSimHidAccess hid;
     std::shared_ptr<TVirtualDongle> dongle = std::make_shared<TVirtualDongle>(
         TVirtualDongleConfig{}, std::make_shared<TVirtualPXS733>());
+    TSimUpdater updater{hid, dongle, dongle->Config().Firmware}; // the dongle is current
     std::unique_ptr<TPXS733Windows> windows;
     TPXS733MainForm* form = nullptr;
     TStreamSetupForm* setup = nullptr;
 
     Application() {
         hid.Plug(dongle);
-        windows = std::make_unique<TPXS733Windows>(dialogs, hid);
+        windows =
+            std::make_unique<TPXS733Windows>(dialogs, hid, QStringList{updater.ConfigFolder()});
         form = windows->MainForm;
         setup = windows->StreamSetupForm;
         QCoreApplication::processEvents();
@@ -190,8 +197,9 @@ private slots:
             TToolTipItem& item = tips.ToolTips[c.item];
             tips.OnBeforeShow(&tips, &item);
             QCOMPARE(item.Title, c.title);
-            QCOMPARE(item.Description.isEmpty(), c.title.isEmpty() || c.item == 0);
+            QCOMPARE(item.Description.isEmpty(), c.title.isEmpty());
         }
+        QVERIFY(tips.ToolTips[0].Description.startsWith("Firmware Version : 01.05\rVendor ID"));
     }
 };
 

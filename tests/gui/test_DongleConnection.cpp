@@ -1,0 +1,253 @@
+#include "KvrListBox.h"
+#include "MainUnit.h"
+#include "ModalDialogs.h"
+#include "SimHidAccess.h"
+#include "SimUpdater.h"
+#include "VirtualDongle.h"
+#include "VirtualPXS733.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Records every message box and answers it with the next of the given answers (OK after).
+struct AnsweringDialogs : TModalDialogs {
+    QStringList shown;
+    QList<QMessageBox::StandardButton> answers;
+    int Exec(QDialog&) override { return QDialog::Rejected; }
+    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& text,
+                                        QMessageBox::StandardButtons buttons) override {
+        shown << text;
+        if (!answers.isEmpty() && buttons.testFlag(answers.first())) return answers.takeFirst();
+        return QMessageBox::Ok;
+    }
+};
+
+std::shared_ptr<TVirtualDongle> Dongle(quint16 ProductID, quint32 Firmware, bool RF = false) {
+    TVirtualDongleConfig config;
+    config.ProductID = ProductID;
+    config.Firmware = Firmware;
+    config.RFModule = RF;
+    return std::make_shared<TVirtualDongle>(config, std::make_shared<TVirtualPXS733>());
+}
+
+// The application on simulated HID access with a simulated updater whose minimum versions
+// are Minimum; no updater at all when Minimum is 0.
+struct Application {
+    AnsweringDialogs dialogs;
+    TSimHidAccess hid;
+    std::shared_ptr<TVirtualDongle> dongle;
+    std::unique_ptr<TSimUpdater> updater;
+    std::unique_ptr<TPXS733Windows> windows;
+    TPXS733MainForm* form = nullptr;
+
+    Application(std::shared_ptr<TVirtualDongle> Plugged, quint32 Minimum,
+                const std::function<void(TPXS733MainForm&)>& Before = {})
+        : dongle(std::move(Plugged)) {
+        QStringList folders;
+        if (Minimum > 0) {
+            updater = std::make_unique<TSimUpdater>(hid, dongle, Minimum);
+            updater->ReplugDelayMs = 10;
+            folders << updater->ConfigFolder();
+        }
+        windows = std::make_unique<TPXS733Windows>(dialogs, hid, folders);
+        form = windows->MainForm;
+        if (Before) Before(*form);
+        if (dongle) hid.Plug(dongle);
+        Settle();
+    }
+    static void Settle() {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+    QStringList Messages() const {
+        QStringList lines;
+        for (int i = 0; i < form->MessageBox->count(); ++i)
+            lines << form->MessageBox->item(i)->text().trimmed();
+        return lines;
+    }
+    QString FirstDongleLine() const {
+        return form->DevListBox->count() ? form->DevListBox->item(0)->text() : QString();
+    }
+    bool StreamingButtonsEnabled() const {
+        const bool start = form->StartButton->isEnabled();
+        for (QPushButton* b : {form->StreamSetupButton, form->PowerButton, form->StartTMButton})
+            if (b->isEnabled() != start) qWarning() << b->objectName() << "differs";
+        return start;
+    }
+};
+
+} // namespace
+
+class TestDongleConnection : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home;
+
+private slots:
+    void initTestCase() {
+        qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+        qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    }
+
+    void lk600AtExactlyItsMinimumIsAccepted() {
+        Application app(Dongle(0x0102, 0x0105), 0x0105);
+        QCOMPARE(app.Messages(), QStringList{"Compatible device(s) detected"});
+        QVERIFY(app.StreamingButtonsEnabled());
+        QVERIFY(app.form->FValidFirmware);
+        QCOMPARE(app.FirstDongleLine(), QString(" Kelvra LK600"));
+        QVERIFY(app.form->FInfoStr.startsWith("Firmware Version : 01.05\rVendor ID : 2150"));
+        QVERIFY(app.dialogs.shown.isEmpty());
+    }
+
+    void outdatedDongleIsRefusedAndTheUpdateCanBeDeclined() {
+        Application app(Dongle(0x0102, 0x0104), 0x0105);
+        QVERIFY(!app.StreamingButtonsEnabled());
+        QVERIFY(!app.form->FValidFirmware);
+        QVERIFY(app.Messages().contains("USB Dongle firmware is outdated!"));
+        QCOMPARE(app.FirstDongleLine(), QString(" Kelvra LK600  -  OUTDATED"));
+        QCOMPARE(app.dialogs.shown, QStringList{"The connected USB Dongle firmware is outdated!\n\n"
+                                                "Do you want to update the firmware now?"});
+        QVERIFY(!app.form->FUpdating); // answered No (the default of the hook is OK, not Yes)
+    }
+
+    void updaterRunsEndToEnd() {
+        Application app(Dongle(0x0102, 0x0100), 0x0105); // refused, the offer declined
+        // Plug it again, this time answering Yes.
+        app.dialogs.shown.clear();
+        app.dialogs.answers = {QMessageBox::Yes};
+        app.hid.Unplug(app.dongle);
+        Application::Settle();
+        app.hid.Plug(app.dongle);
+        Application::Settle();
+        QVERIFY(app.form->FUpdating);
+        QCOMPARE(app.Messages().last(), QString("Updating Firmware..."));
+        // The updater program runs, the dongle goes, comes back current.
+        QTRY_COMPARE_WITH_TIMEOUT(app.Messages().last(), QString("Firmware update completed"),
+                                  10000);
+        QVERIFY(!app.form->FUpdating);
+        QVERIFY(app.StreamingButtonsEnabled());
+        QCOMPARE(app.dialogs.shown.size(), 1); // one question, none while it was away
+        const QStringList since =
+            app.Messages().mid(app.Messages().lastIndexOf("Updating Firmware..."));
+        QVERIFY(!since.contains("No compatible device(s) connected!"));
+        QCOMPARE(app.updater->Dongle()->Config().Firmware, 0x0105u);
+    }
+
+    void rfModuleComparesTheLowByteOnly() {
+        struct Case {
+            quint32 minimum;
+            bool accepted;
+        };
+        for (const Case& c : {Case{3, true}, Case{4, false}}) {
+            Application app(Dongle(0x0102, 0x0203, true), c.minimum);
+            QCOMPARE(app.StreamingButtonsEnabled(), c.accepted);
+            QCOMPARE(app.form->FProductID, 0x0104);
+            QVERIFY(app.Messages().contains("RF module detected"));
+            QVERIFY(app.FirstDongleLine().startsWith(" Kelvra - RM800"));
+            QCOMPARE(app.form->FInfoStr, QString("Firmware Version : 02.03"));
+        }
+    }
+
+    void engineeringPanelSkipsTheCheck() {
+        Application app(Dongle(0x0102, 0x0100), 0x0105,
+                        [](TPXS733MainForm& form) { form.FFirmwareCheck = false; });
+        QVERIFY(app.StreamingButtonsEnabled());
+        QVERIFY(app.dialogs.shown.isEmpty());
+        QVERIFY(app.form->FInfoStr.isEmpty()); // not rebuilt without a check
+    }
+
+    void unpluggingTheStreamingDongleResetsTheRun() {
+        Application app(Dongle(0x0102, 0x0105), 0x0105);
+        app.form->FIsStreaming = true;
+        app.form->StartButton->setText("Stop");
+        app.form->PowerButton->setText("Power Off");
+        app.form->PauseButton->setEnabled(true);
+        app.hid.Unplug(app.dongle);
+        Application::Settle();
+        QCOMPARE(
+            app.Messages().mid(app.Messages().size() - 2),
+            QStringList({"Streaming device disconnected!", "No compatible device(s) connected!"}));
+        QCOMPARE(app.form->StartButton->text(), QString("Start"));
+        QCOMPARE(app.form->PowerButton->text(), QString("Power On"));
+        QVERIFY(!app.form->PauseButton->isEnabled());
+        QVERIFY(!app.form->FIsStreaming);
+        QVERIFY(app.form->FValidFirmware); // kept when all dongles are gone
+    }
+
+    void fixedSupplyModelsGoBackTo3V3() {
+        Application app(Dongle(0x0102, 0x0105), 0x0105,
+                        [](TPXS733MainForm& form) { form.VoltageCombo->setCurrentIndex(1); });
+        QCOMPARE(app.form->VoltageCombo->currentText(), QString("3.3 V"));
+        QVERIFY(!app.form->VoltageCombo->isEnabled());
+        QVERIFY(app.Messages().contains("Voltage changed successfully"));
+
+        Application lk620(Dongle(0x0105, 0x0105), 0x0105);
+        QVERIFY(lk620.form->VoltageCombo->isEnabled());
+    }
+
+    void foreignProductIsListedSilently() {
+        Application app(Dongle(0x0201, 0x0105), 0x0105);
+        QCOMPARE(app.form->DevListBox->count(), 1);
+        QVERIFY(app.Messages().isEmpty());
+        QVERIFY(!app.StreamingButtonsEnabled());
+        QVERIFY(!app.form->FValidFirmware);
+    }
+
+    void missingMinimumVersionsRefuseWithTheDialog() {
+        Application app(Dongle(0x0102, 0x0105), 0);
+        QCOMPARE(app.Messages(), QStringList({"Compatible device(s) detected", "",
+                                              "Error checking USB Dongle firmware version!", ""}));
+        QCOMPARE(app.dialogs.shown,
+                 QStringList{"Error checking USB Dongle firmware version!\nPlease reinstall the "
+                             "application or contact Kelvra for support."});
+        QVERIFY(!app.StreamingButtonsEnabled());
+    }
+
+    void lk510IsRefused() {
+        Application app(Dongle(0x0101, 0x0105), 0x0105);
+        QVERIFY(app.Messages().contains("The LK510 is not supported by the application!"));
+        QCOMPARE(app.dialogs.shown,
+                 QStringList({"The connected Configuration Tool might not be fully supported by "
+                              "this application!",
+                              "The LK510 is not supported by this application!"}));
+        QVERIFY(!app.StreamingButtonsEnabled());
+        QVERIFY(!app.form->FValidFirmware);
+    }
+
+    void dongleThatCannotBeOpenedIsExplainedOncePerPlugIn() {
+        auto dongle = Dongle(0x0102, 0x0105);
+        dongle->SetOpenError("permission denied (install the udev rule for the dongles)");
+        Application app(dongle, 0x0105);
+        auto udevLines = [&app] {
+            return app.Messages().filter("packaging/udev/70-kelvra-dongles.rules").size();
+        };
+        QCOMPARE(udevLines(), 1);
+        app.hid.Plug(Dongle(0x0105, 0x0105)); // another change: not said again
+        Application::Settle();
+        QCOMPARE(udevLines(), 1);
+        app.hid.Unplug(dongle);
+        Application::Settle();
+        app.hid.Plug(dongle); // plugged in again: said again
+        Application::Settle();
+        QCOMPARE(udevLines(), 2);
+    }
+
+    void devListClickKeepsTheFirstDongleSelected() {
+        Application app(Dongle(0x0102, 0x0105), 0x0105);
+        app.hid.Plug(Dongle(0x0105, 0x0105));
+        Application::Settle();
+        QCOMPARE(app.form->DevListBox->count(), 2);
+        app.form->DevListBox->setCurrentRow(1);
+        app.form->DevListBoxClick();
+        QCOMPARE(app.form->DevListBox->currentRow(), 0);
+    }
+};
+
+QTEST_MAIN(TestDongleConnection)
+#include "test_DongleConnection.moc"

@@ -16,7 +16,8 @@ void TSampleAssembler::StartLongStreaming() {
 
 inline void TSampleAssembler::Append(const quint8* Data, int Size, int From, int Count) {
     const int available = std::clamp(Size - From, 0, Count);
-    std::copy_n(Data + From, available, FPacket.Packet.begin() + FPacket.PacketPos);
+    if (available > 0)
+        std::copy_n(Data + From, available, FPacket.Packet.begin() + FPacket.PacketPos);
     std::fill_n(FPacket.Packet.begin() + FPacket.PacketPos + available, Count - available, 0);
     FPacket.PacketPos += Count;
 }

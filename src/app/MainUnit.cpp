@@ -79,6 +79,7 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
         [this](QObject*, bool Arrived) { KelvraDevList1DeviceChange(Arrived); });
     KelvraDevList1->Activate();
     CreateDevice();
+    SubscribeToDevice();
 
     ClientPanel = new QWidget;
     ClientPanel->setObjectName("ClientPanel");
@@ -100,6 +101,10 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
     RePosTimer->setSingleShot(true);
     RePosTimer->setInterval(10);
     connect(RePosTimer, &QTimer::timeout, this, &TPXS733MainForm::RePosTimerTimer);
+    BarTimer = new QTimer(this);
+    BarTimer->setObjectName("BarTimer");
+    BarTimer->setInterval(20);
+    connect(BarTimer, &QTimer::timeout, this, &TPXS733MainForm::BarTimerTimer);
 
     LoadImages();
     CreateToolTips();
@@ -190,6 +195,10 @@ void TPXS733MainForm::CreateLeftColumn() {
     connect(ScopeButton, &QPushButton::clicked, this, &TPXS733MainForm::ScopeButtonClick);
     connect(StreamSetupButton, &QPushButton::clicked, this,
             &TPXS733MainForm::StreamSetupButtonClick);
+    connect(StartButton, &QPushButton::clicked, this, [this] { StartButtonClick(StartButton); });
+    connect(StartTMButton, &QPushButton::clicked, this,
+            [this] { StartButtonClick(StartTMButton); });
+    connect(PauseButton, &QPushButton::clicked, this, &TPXS733MainForm::PauseButtonClick);
     connect(DevListBox, &QListWidget::clicked, this, &TPXS733MainForm::DevListBoxClick);
 
     SetupCategory = NamedPanel("SetupCategory", "Setup");
@@ -285,11 +294,13 @@ void TPXS733MainForm::CreateCentre() {
     CMTButton = NamedButton("CMTButton", QString(), ContainerPanel);
     CMTButton->setToolTip("Show / Hide Thresholds");
     CMTButton->setFixedHeight(14);
+    CMTButton->setIcon(QIcon(":/images/Arrow_Up.bmp"));
+    connect(CMTButton, &QPushButton::clicked, this, &TPXS733MainForm::CMTButtonClick);
     column->addWidget(CMTButton);
 
     CMTPanel = new QWidget(ContainerPanel);
     CMTPanel->setObjectName("CMTPanel");
-    CMTPanel->setFixedHeight(80);
+    CMTPanel->setFixedHeight(CMTPanelHeight);
     Caption("Compensation:", CMTPanel)->setGeometry(0, 8, 100, 16);
     PCC0Label = NamedLabel("PCC0Label", "0", CMTPanel);
     PCC0Label->setGeometry(0, 8, 60, 16);
@@ -321,6 +332,27 @@ void TPXS733MainForm::CreateRightColumn() {
 
     IndicatorsCategory = NamedPanel("IndicatorsCategory", "Indicators");
     auto* indicators = new QFormLayout(IndicatorsCategory->Content());
+    struct TIndicator {
+        QLabel*& Label;
+        const char* Name;
+        const char* Caption;
+    };
+    const TIndicator flags[] = {
+        {ZoomLabel, "ZoomLabel", "Zoom:"},
+        {RFLabel, "RFLabel", "RF Noise:"},
+        {ATIBLabel, "ATIBLabel", "ATI Busy:"},
+        {IsCh0Label, "IsCh0Label", "Is CH0:"},
+        {FilterHaltLabel, "FilterHaltLabel", "Filter Halt:"},
+        {LongTimerLabel, "LongTimerLabel", "Long Timer:"},
+        {MovementLabel, "MovementLabel", "Movement:"},
+        {ActivationLabel, "ActivationLabel", "Activation:"},
+    };
+    for (int bit = 0; bit < 8; ++bit) {
+        const TIndicator& flag = flags[bit];
+        flag.Label = NamedLabel(flag.Name, FlagCaption(bit, false), IndicatorsCategory->Content());
+        FFlagLabels[size_t(bit)] = flag.Label;
+        indicators->addRow(BoldLabel(flag.Caption, IndicatorsCategory->Content()), flag.Label);
+    }
     VersionLbl2 = NamedLabel("VersionLbl2", "N/A", IndicatorsCategory->Content());
     indicators->addRow(BoldLabel("Device Version:", IndicatorsCategory->Content()), VersionLbl2);
 
@@ -337,6 +369,7 @@ void TPXS733MainForm::CreateRightColumn() {
     ShowSendCommandsButton = NamedButton("ShowSendCommandsButton", "Show Send Commands",
                                          EngineeringCategoryPanel->Content());
     engineering->addWidget(PowerButton);
+    connect(PowerButton, &QPushButton::clicked, this, &TPXS733MainForm::PowerButtonClick);
     engineering->addWidget(DataMissLabel);
     engineering->addWidget(ShowSendCommandsButton);
     EngineeringCategoryPanel->hide();

@@ -3,6 +3,7 @@
 #include "DongleAcceptance.h"
 #include "Event.h"
 #include "MainFormSettings.h"
+#include "SampleDecoder.h"
 #include "StreamSetupUnit.h"
 
 #include <QMainWindow>
@@ -78,8 +79,24 @@ public:
     void FormActivate();
     void ResetSettingsClick();
     void ScopeButtonClick();
+    // Run control (MainUnitRunControl.cpp).
+    void StartButtonClick(QPushButton* Sender);
+    void PauseButtonClick();
+    void PowerButtonClick();
+    bool CheckDevicePower();
+    void DisableStreamingControls();
+    void EnableStreamingControls();
+    void AbortStreaming();
     void StreamSetupButtonClick();
     void RestartStreaming();
+    // Live display (MainUnitDisplay.cpp).
+    void PXS731Device1Streaming(const quint8* Data, int Size);
+    int GetChannelCount(int Index) const;
+    int GetChannelLTA(int Index) const;
+    void CMTButtonClick();
+    void DeltaCheckClick();
+    // Engineering tools (MainUnitEngineering.cpp).
+    bool ReadDeviceVersion();
     void DevListBoxClick();
     void CommsComboChange();
     void VoltageComboClick();
@@ -135,15 +152,31 @@ public:
     QLabel* MovementImage;
     QLabel* DataMissLabel;
     QLabel* VersionLbl2;
+    QLabel* ZoomLabel;
+    QLabel* RFLabel;
+    QLabel* ATIBLabel;
+    QLabel* IsCh0Label;
+    QLabel* FilterHaltLabel;
+    QLabel* LongTimerLabel;
+    QLabel* MovementLabel;
+    QLabel* ActivationLabel;
     QAction* ExitItem;
     QAction* ResetSettingsItem;
     QAction* ShowHintsItem;
     QAction* HintsTipsItem;
     QAction* AboutItem;
     QTimer* RePosTimer;
+    QTimer* BarTimer;
 
     // State shared by the window's handlers.
     bool FComms1Wire = true;
+    bool FWas1Wire = false;
+    bool FDoCommsChange = false;
+    quint8 FSysFlags = 0;
+    std::array<int, 2> FPCC{};
+    std::array<int, 2> FMirrors{};
+    std::array<int, 2> FCurrentChs{};
+    std::array<int, 2> FLTAChs{};
     quint32 FFirmwareVersion = 0;
     int FProductID = 0;
     bool FUpdating = false;
@@ -157,6 +190,7 @@ public:
     bool FPowerOn = false;
     bool FIsStreaming = false;
     bool FIsPaused = false;
+    bool FTMStart = false;
     bool FDeltaOnly = false;
     std::array<quint8, 4> FResources{};
     bool FShowTips = true;
@@ -189,9 +223,20 @@ private:
     // A bold caption that AlignChannelLabels keeps just left of its value.
     QLabel* Caption(const QString& Text, QWidget* Parent);
 
+    // Run control (MainUnitRunControl.cpp).
+    bool Report(quint16 Result); // adds the error text of a failure; true on success
+    void StopRun();
+    void FailStart();
+    bool PrepareDebugStart();
+    void SetLink(int Index);
+
     // Live display (MainUnitDisplay.cpp).
     void CreateToolTips();
     void ToolTipManager1BeforeShow(TToolTipItem& ToolTip);
+    void SubscribeToDevice();
+    void UpdateIndicators(const TDecodedSample& Sample);
+    void UpdateGraphs(const TDecodedSample& Sample);
+    void BarTimerTimer();
 
     // Dongle connection (MainUnitConnection.cpp).
     void KelvraDevList1DeviceChange(bool Arrived);
@@ -214,7 +259,6 @@ private:
     bool ApplicationEvents1Message(QObject* Receiver, QEvent* Event);
     void FunctionKeyReleased(int Key);
     void ToggleEngineeringPanel();
-    void DeltaCheckClick();
     void ShowHintTips();
     void ShowAbout();
     bool HighDpi() const;
@@ -239,10 +283,14 @@ private:
     void SetShowTips(bool On) override;
 
     TSubscription FDeviceChange;
+    std::array<TSubscription, 3> FDeviceEvents;
+    std::array<QLabel*, 8> FFlagLabels{}; // the indicator labels, lowest flag bit first
     const TPXS733Windows* FWindows = nullptr;
     TModalDialogs& FDialogs;
     QMap<QString, QPixmap> FImages;
     QList<QLabel*> FValueCaptions;
+    bool FCMTPanelHidden = false; // the threshold panel's tag: 0 shown, 1 hidden
+    static constexpr int CMTPanelHeight = 80;
     QStringList FUpdaterFolders;
     QList<QPointer<QObject>> FReportedUnopenable; // dongles told of once per plug-in
     bool FLeftShiftDown = false;

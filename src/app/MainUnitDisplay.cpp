@@ -1,11 +1,19 @@
-// The main window's live display: the balloon tips of its controls.
+// The main window's live display: every streamed sample decoded and shown in the labels,
+// indicators, images and bar graph; Baseline View, the threshold panel, the balloon tips.
 #include "MainUnit.h"
 
+#include "HIDToolsErrorCodes.h"
+#include "KelvraPXS731.h"
 #include "KvrListBox.h"
+#include "StreamSetupUnit.h"
 #include "ToolTipManager.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QVariantAnimation>
+#include <qcustomplot.h>
 
 void TPXS733MainForm::CreateToolTips() {
     ToolTipManager1 = new TToolTipManager(this);
@@ -71,4 +79,123 @@ void TPXS733MainForm::ToolTipManager1BeforeShow(TToolTipItem& ToolTip) {
         ToolTip.Description =
             "\u201C2-wire Comms\u201D bit NOT programmed, but correct connection to IC required";
     }
+}
+
+void TPXS733MainForm::SubscribeToDevice() {
+    FDeviceEvents[0] = PXS731Device1->OnStreaming.Subscribe(
+        [this](quint16 Size, quint8, const quint8* Data) { PXS731Device1Streaming(Data, Size); });
+    FDeviceEvents[1] =
+        PXS731Device1->OnStreamingDataMissed.Subscribe([this](quint8) { DataMissLabel->show(); });
+    FDeviceEvents[2] = PXS731Device1->OnStreamingError.Subscribe(
+        [this](quint16 Code) { MessageBox->KvrAddItem(GetErrorText(Code), aError); });
+}
+
+void TPXS733MainForm::PXS731Device1Streaming(const quint8* Data, int Size) {
+    if (FClosing) return;
+    const TStreamSetupForm& setup = *FWindows->StreamSetupForm;
+    const TDecodedSample sample =
+        DecodeSample(Data, Size, setup.Layout(), FComms1Wire, setup.Choice());
+    FCurrentChs = sample.Counts;
+    FLTAChs = sample.LTAs;
+    if (sample.Compensation) FPCC[0] = *sample.Compensation;
+    if (sample.Multipliers) FMirrors[0] = *sample.Multipliers;
+    if (sample.SysFlags) FSysFlags = *sample.SysFlags;
+    UpdateIndicators(sample);
+    UpdateGraphs(sample);
+}
+
+int TPXS733MainForm::GetChannelCount(int Index) const {
+    return Index == 0 || Index == 1 ? FCurrentChs[size_t(Index)] : 0;
+}
+
+int TPXS733MainForm::GetChannelLTA(int Index) const {
+    return Index == 0 || Index == 1 ? FLTAChs[size_t(Index)] : 0;
+}
+
+void TPXS733MainForm::UpdateIndicators(const TDecodedSample& Sample) {
+    // The images change only when the state does.
+    const bool activation = FSysFlags & sfActivation;
+    const bool movement = FSysFlags & sfMovement;
+    if (activation != (FResources[2] == 2)) {
+        LoadImage(activation ? "Activation" : "AMNone", 2);
+        FResources[2] = activation ? 2 : 0;
+    }
+    if (movement != (FResources[3] == 2)) {
+        LoadImage(movement ? "Movement" : "AMNone", 3);
+        FResources[3] = movement ? 2 : 0;
+    }
+    const TChannelDisplay display =
+        ChannelDisplay(Sample, quint8(FMirrors[0]), activation, FDeltaOnly);
+    CS0Lbl->setText(display.Count);
+    LTA0Lbl->setText(display.LTA);
+    DT0Lbl->setText(display.Delta);
+    PCC0Label->setText(QString::number(FPCC[0]));
+    Sens0Label->setText(QString::number(display.Sensitivity));
+    Comp0Label->setText(QString::number(display.CompMultiplier));
+    if (!Sample.SysFlags) return;
+    for (int bit = 0; bit < 8; ++bit) {
+        const bool set = FSysFlags & (1 << bit);
+        QLabel* label = FFlagLabels[size_t(bit)];
+        label->setText(FlagCaption(bit, set));
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText,
+                   set ? QColor(0, 128, 0) : palette().color(QPalette::WindowText));
+        label->setPalette(p);
+    }
+}
+
+void TPXS733MainForm::UpdateGraphs(const TDecodedSample& Sample) {
+    const TChannelDisplay display =
+        ChannelDisplay(Sample, quint8(FMirrors[0]), FSysFlags & sfActivation, FDeltaOnly);
+    auto colour = [](const TRgb& c) { return QColor(c.Red, c.Green, c.Blue); };
+    Series1->setBrush(colour(display.CountColour));
+    Series2->setBrush(colour(FDeltaOnly ? display.CountColour : display.LTAColour));
+    // Repainted by the bar timer, never here.
+    if (display.CountBar)
+        Series1->setData({0.0}, {*display.CountBar});
+    else
+        Series1->data()->clear();
+    if (display.LTABar)
+        Series2->setData({0.0}, {*display.LTABar});
+    else
+        Series2->data()->clear();
+}
+
+void TPXS733MainForm::BarTimerTimer() {
+    BarGraph->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TPXS733MainForm::DeltaCheckClick() {
+    FDeltaOnly = DeltaCheck->isChecked();
+    QFont f = DeltaCheck->font();
+    f.setBold(FDeltaOnly);
+    DeltaCheck->setFont(f);
+    BarGraph->yAxis->setRange(FDeltaOnly ? -600 : 0, FDeltaOnly ? 600 : 1600);
+    qSharedPointerCast<QCPAxisTickerFixed>(BarGraph->yAxis->ticker())
+        ->setTickStep(FDeltaOnly ? 50 : 100);
+    Series2->setBrush(FDeltaOnly ? Series1->brush() : QBrush(QColor(0, 64, 128)));
+    if (!FDeltaOnly) return;
+    const TStreamChoice choice = FWindows->StreamSetupForm->Choice();
+    if (!choice.CountSamples) {
+        MessageBox->KvrAddItem("Count Samples are disabled", aError);
+        MessageBox->KvrAddItem("Unable to calculate deltas!", aError);
+    }
+    if (!choice.LTA) {
+        MessageBox->KvrAddItem("Long Term Averages are disabled", aError);
+        MessageBox->KvrAddItem("Unable to calculate deltas!", aError);
+    }
+}
+
+void TPXS733MainForm::CMTButtonClick() {
+    const bool hide = !FCMTPanelHidden;
+    FCMTPanelHidden = hide;
+    CMTButton->setIcon(QIcon(hide ? ":/images/Arrow_Down.bmp" : ":/images/Arrow_Up.bmp"));
+    // A 100 ms slide: from bottom to top when hiding, from top to bottom when showing.
+    auto* slide = new QVariantAnimation(CMTPanel);
+    slide->setDuration(100);
+    slide->setStartValue(hide ? CMTPanelHeight : 0);
+    slide->setEndValue(hide ? 0 : CMTPanelHeight);
+    connect(slide, &QVariantAnimation::valueChanged, CMTPanel,
+            [this](const QVariant& Height) { CMTPanel->setFixedHeight(Height.toInt()); });
+    slide->start(QAbstractAnimation::DeleteWhenStopped);
 }

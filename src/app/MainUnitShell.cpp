@@ -94,6 +94,10 @@ void TPXS733MainForm::closeEvent(QCloseEvent* Event) {
 }
 
 bool TPXS733MainForm::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == DataMissLabel && Event->type() == QEvent::MouseButtonRelease) {
+        DataMissLabel->hide(); // clicked: seen
+        return true;
+    }
     if (Watched == ClientPanel && Event->type() == QEvent::Resize) {
         FormResize();
         return false;
@@ -136,7 +140,16 @@ bool TPXS733MainForm::ApplicationEvents1Message(QObject* Receiver, QEvent* Event
 }
 
 void TPXS733MainForm::FunctionKeyReleased(int Key) {
-    if (Key == Qt::Key_F3) {
+    if (Key == Qt::Key_F1 && FValidFirmware) {
+        if (!IsShiftPressed())
+            StartButtonClick(StartButton); // whether or not the button is enabled
+        else if (StartTMButton->isEnabled())
+            StartButtonClick(StartTMButton);
+    } else if (Key == Qt::Key_F2 && FValidFirmware && PauseButton->isEnabled()) {
+        PauseButtonClick();
+    } else if (Key == Qt::Key_F4 && FValidFirmware) {
+        PowerButtonClick();
+    } else if (Key == Qt::Key_F3) {
         TScopeForm* scope = FWindows->ScopeForm;
         if (scope->isVisible() && !scope->isMinimized())
             scope->close();
@@ -192,16 +205,6 @@ void TPXS733MainForm::SetMessagesPanelColour(const QColor& Colour) {
     if (p.color(QPalette::Window) == Colour) return;
     p.setColor(QPalette::Window, Colour);
     MessagesPanel->setPalette(p);
-}
-
-void TPXS733MainForm::DeltaCheckClick() {
-    FDeltaOnly = DeltaCheck->isChecked();
-    QFont f = DeltaCheck->font();
-    f.setBold(FDeltaOnly);
-    DeltaCheck->setFont(f);
-    BarGraph->yAxis->setRange(FDeltaOnly ? -600 : 0, FDeltaOnly ? 600 : 1600);
-    qSharedPointerCast<QCPAxisTickerFixed>(BarGraph->yAxis->ticker())
-        ->setTickStep(FDeltaOnly ? 50 : 100);
 }
 
 void TPXS733MainForm::FormResize() {

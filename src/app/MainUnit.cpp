@@ -262,6 +262,7 @@ void TPXS733MainForm::CreateCentre() {
     for (QCPBars* s : {Series1, Series2}) {
         s->setWidth(0.4);
         s->setBarsGroup(group);
+        s->setPen(Qt::NoPen);
         s->setData({0.0}, {0.0});
     }
     bars->addWidget(BarGraph, 1);

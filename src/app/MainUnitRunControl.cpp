@@ -47,7 +47,10 @@ void TPXS733MainForm::StartButtonClick(QPushButton* Sender) {
             FailStart();
             return;
         }
+        // The preparation set the dongle up and left the IC powered; a second set-up would
+        // be refused ("Power to device is ON").
         FPowerOn = true;
+        FCTSetup = true;
     }
     if (!FCTSetup) {
         if (!Report(PXS731Device1->SetupCT())) {

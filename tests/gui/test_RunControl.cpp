@@ -1,0 +1,321 @@
+#include "CategoryPanel.h"
+#include "KelvraHIDTool.h"
+#include "KelvraPXS731.h"
+#include "KvrListBox.h"
+#include "MainUnit.h"
+#include "ModalDialogs.h"
+#include "SimHidAccess.h"
+#include "SimUpdater.h"
+#include "StreamSetupUnit.h"
+#include "VirtualDongle.h"
+#include "VirtualPXS733.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <qcustomplot.h>
+
+#include <memory>
+
+namespace {
+
+struct RecordingDialogs : TModalDialogs {
+    QStringList shown;
+    int Exec(QDialog&) override { return QDialog::Rejected; }
+    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& text,
+                                        QMessageBox::StandardButtons) override {
+        shown << text;
+        return QMessageBox::Ok;
+    }
+};
+
+// The application with an accepted, current LK620 (it can supply 1.8 V) driving a virtual
+// PXS733.
+struct Application {
+    RecordingDialogs dialogs;
+    TSimHidAccess hid;
+    std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
+    std::shared_ptr<TVirtualDongle> dongle;
+    std::unique_ptr<TSimUpdater> updater;
+    std::unique_ptr<TPXS733Windows> windows;
+    TPXS733MainForm* form = nullptr;
+
+    Application() {
+        TVirtualDongleConfig config;
+        config.ProductID = 0x0105;
+        config.Product = "Kelvra LK620";
+        dongle = std::make_shared<TVirtualDongle>(config, ic);
+        updater = std::make_unique<TSimUpdater>(hid, dongle, config.Firmware);
+        windows =
+            std::make_unique<TPXS733Windows>(dialogs, hid, QStringList{updater->ConfigFolder()});
+        form = windows->MainForm;
+        hid.Plug(dongle);
+        Settle();
+    }
+    ~Application() {
+        if (form->FIsStreaming) form->PowerButtonClick();
+    }
+    static void Settle() {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+    QString LastMessage() const {
+        const int n = form->MessageBox->count();
+        return n ? form->MessageBox->item(n - 1)->text().trimmed() : QString();
+    }
+    QStringList Messages() const {
+        QStringList lines;
+        for (int i = 0; i < form->MessageBox->count(); ++i)
+            lines << form->MessageBox->item(i)->text().trimmed();
+        return lines;
+    }
+    void Fail(quint8 Code, quint16 Error) {
+        TDongleFaults faults = dongle->Faults();
+        faults.ErrorForCommand[Code] = Error;
+        dongle->SetFaults(faults);
+    }
+    // The captions and enabled states of the state table, with the flags.
+    QString State() const {
+        TPXS733MainForm& f = *form;
+        return QStringLiteral("%1/%2/%3:%4/%5/%6 %7%8%9%10")
+            .arg(f.StartButton->text())
+            .arg(f.StartTMButton->isEnabled() ? "tm" : "-")
+            .arg(f.PauseButton->text())
+            .arg(f.PauseButton->isEnabled() ? "on" : "off")
+            .arg(f.PowerButton->text())
+            .arg(f.CommsCombo->isEnabled() ? "link" : "-")
+            .arg(f.FCTSetup ? "S" : "-")
+            .arg(f.FPowerOn ? "P" : "-")
+            .arg(f.FIsStreaming ? "T" : "-")
+            .arg(f.FIsPaused ? "Z" : "-");
+    }
+};
+
+const QString Idle = "Start/tm/Pause:off/Power On/link ----";
+const QString Powered = "Start/tm/Pause:off/Power Off/link SP--";
+const QString Streaming = "Stop/-/Pause:on/Power Off/- SPT-";
+const QString Paused = "Stop/-/Resume:on/Power Off/- SP-Z";
+
+} // namespace
+
+class TestRunControl : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home;
+
+private slots:
+    void initTestCase() {
+        qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+        qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    }
+
+    void walksThroughEveryState() {
+        Application app;
+        QCOMPARE(app.State(), Idle);
+        app.form->PowerButton->click();
+        QCOMPARE(app.LastMessage(), QString("Device powered on"));
+        QCOMPARE(app.State(), Powered);
+
+        app.form->StartButton->click();
+        QCOMPARE(app.LastMessage(), QString("Device streaming started"));
+        QCOMPARE(app.State(), Streaming);
+        QVERIFY(app.form->BarTimer->isActive());
+        // Samples arrive and show.
+        QTRY_VERIFY(app.form->CS0Lbl->text() != "0");
+        QTRY_VERIFY(app.form->GetChannelCount(0) > 500);
+
+        app.form->PauseButton->click();
+        QCOMPARE(app.LastMessage(), QString("Device streaming paused"));
+        QCOMPARE(app.State(), Paused);
+        QVERIFY(!app.form->BarTimer->isActive());
+
+        app.form->PauseButton->click();
+        QCOMPARE(app.LastMessage(), QString("Device streaming resumed"));
+        QCOMPARE(app.State(), Streaming);
+
+        app.form->StartButton->click(); // "Stop"
+        QCOMPARE(app.Messages().mid(app.Messages().size() - 2),
+                 QStringList({"Device streaming stopped", "Device powered off"}));
+        QCOMPARE(app.State(), Idle);
+        QVERIFY(!app.dongle->State().Streaming);
+    }
+
+    void stopWhilePausedSendsNoStop() {
+        Application app;
+        app.form->StartButton->click();
+        app.form->PauseButton->click();
+        app.dongle->ClearRequests();
+        app.form->StartButton->click();
+        for (const QByteArray& r : app.dongle->Requests())
+            QVERIFY(quint8(r[2]) != 0x0D);
+        QCOMPARE(app.LastMessage(), QString("Device powered off"));
+        QCOMPARE(app.State(), Idle);
+    }
+
+    void powerButtonWhileStreamingKeepsTheLinkListDisabled() {
+        Application app;
+        app.form->StartButton->click();
+        app.form->PowerButton->click();
+        QCOMPARE(app.Messages().mid(app.Messages().size() - 2),
+                 QStringList({"Device streaming stopped", "Device powered off"}));
+        QCOMPARE(app.State(), "Start/tm/Pause:off/Power On/- ----");
+    }
+
+    void debugStartRunsOverI2CAndGoesBackTo1Wire() {
+        Application app;
+        app.form->StartTMButton->click();
+        QCOMPARE(app.LastMessage(), QString("Device streaming started"));
+        QCOMPARE(app.form->CommsCombo->currentText(), QString("I²C"));
+        QVERIFY(app.ic->Streams()); // the STREAM bit is set
+        QVERIFY(
+            app.Messages().contains("Device Version (PROD:SW):  " + app.form->VersionLbl2->text()));
+        QTRY_VERIFY(app.form->CS0Lbl->text() != "0");
+
+        app.form->StartButton->click();
+        QCOMPARE(app.form->CommsCombo->currentText(), QString("1-Wire"));
+        QVERIFY(app.form->FComms1Wire);
+        QCOMPARE(app.State(), Idle);
+    }
+
+    void debugStartRetriesOnceWhenTheICIsPowered() {
+        Application app;
+        // The first test-mode entry is refused as on a powered IC, the second goes through.
+        int entries = 0;
+        auto refuseFirst =
+            app.form->KelvraHidTool1->OnSendCommands.Subscribe([&](const TKvrByteArray& request) {
+                if (request[2] == 0x13 && entries == 0) app.Fail(0x04, 0x0403);
+                if (request[2] == 0x04 && ++entries == 1) app.dongle->SetFaults({});
+            });
+        app.form->StartTMButton->click();
+        QCOMPARE(entries, 2);
+        QCOMPARE(app.LastMessage(), QString("Device streaming started"));
+        QVERIFY(!app.Messages().contains("Power should be off")); // the retry is not reported
+        QVERIFY(app.dialogs.shown.isEmpty());
+    }
+
+    void failedStartsEndIdleWithTheirText() {
+        struct Case {
+            const char* name;
+            bool debug;
+            quint8 code;
+            quint16 error;
+        };
+        const Case cases[] = {
+            {"set-up", false, 0x01, 0x0101},
+            {"start streaming", false, 0x0C, 0x0C01},
+            {"debug preparation", true, 0x04, 0x0401},
+            {"version read over I2C", true, 0x12, 0x1201},
+        };
+        for (const Case& c : cases) {
+            Application app;
+            app.Fail(c.code, c.error);
+            (c.debug ? app.form->StartTMButton : app.form->StartButton)->click();
+            QVERIFY2(app.Messages().filter("Device streaming started").isEmpty(), c.name);
+            QCOMPARE(app.dialogs.shown, QStringList{"Unable to start device streaming!"});
+            QVERIFY(app.form->MessageBox->ItemType(app.form->MessageBox->count() - 1) == aError);
+            QVERIFY(!app.form->FIsStreaming && !app.form->FPowerOn && !app.form->FCTSetup);
+            QVERIFY(app.form->CommsCombo->isEnabled());
+            QVERIFY(!app.dongle->State().Streaming);
+        }
+    }
+
+    void refusedSupplyKeepsTheSetting() {
+        Application app;
+        app.Fail(0x07, 0x0701);
+        app.form->VoltageCombo->setCurrentIndex(1);
+        emit app.form->VoltageCombo->activated(1);
+        QCOMPARE(app.LastMessage(), QString("Not a valid DUT voltage"));
+        QCOMPARE(app.form->PXS731Device1->DUTVoltage(), vAdjustable);
+        QCOMPARE(app.form->PXS731Device1->AdjustableDUTVoltage(), 1.8);
+    }
+
+    void displayRules() {
+        Application app;
+        TPXS733MainForm& f = *app.form;
+        // 1-Wire layout: flags at 4, count 5..6, LTA 7..8, multipliers 20, compensation 22.
+        QByteArray sample(23, '\0');
+        sample[4] = char(0xC8);                   // activation, movement, Is CH0
+        sample[5] = 0x03, sample[6] = char(0xE8); // 1000
+        sample[7] = 0x03, sample[8] = char(0xDE); // 990
+        sample[20] = 0x35;
+        sample[22] = 90;
+        auto feed = [&] {
+            f.PXS731Device1Streaming(reinterpret_cast<const quint8*>(sample.constData()),
+                                     int(sample.size()));
+        };
+        feed();
+        QCOMPARE(f.CS0Lbl->text(), QString("1000"));
+        QCOMPARE(f.LTA0Lbl->text(), QString("990"));
+        QCOMPARE(f.DT0Lbl->text(), QString("-10"));
+        QCOMPARE(f.Sens0Label->text(), QString("3"));
+        QCOMPARE(f.Comp0Label->text(), QString("5"));
+        QCOMPARE(f.PCC0Label->text(), QString("90"));
+        QCOMPARE(f.ActivationLabel->text(), QString("Active"));
+        QCOMPARE(f.ActivationLabel->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+        QCOMPARE(f.ZoomLabel->text(), QString("Not Active"));
+        QCOMPARE(f.Series1->brush().color(), QColor(0, 107, 215));
+        const qint64 image = f.ActivationImage->pixmap().cacheKey();
+        feed(); // the same state: the image is not loaded again
+        QCOMPARE(f.ActivationImage->pixmap().cacheKey(), image);
+        sample[4] = 0;
+        feed();
+        QVERIFY(f.ActivationImage->pixmap().cacheKey() != image);
+        QCOMPARE(f.Series1->brush().color(), QColor(180, 180, 180));
+
+        // Count Samples unticked: its labels read N/A and its bar goes, though still streamed.
+        app.windows->StreamSetupForm->CSCheck->setChecked(false);
+        feed();
+        QCOMPARE(f.CS0Lbl->text(), QString("N/A"));
+        QCOMPARE(f.DT0Lbl->text(), QString("N/A"));
+        QVERIFY(f.Series1->data()->isEmpty());
+        QCOMPARE(f.Series2->data()->size(), 1);
+
+        // Baseline View with counts off: warned at once.
+        f.DeltaCheck->click();
+        QCOMPARE(app.Messages().mid(app.Messages().size() - 2),
+                 QStringList({"Count Samples are disabled", "Unable to calculate deltas!"}));
+        QCOMPARE(f.BarGraph->yAxis->range().lower, -600.0);
+
+        // A sample shorter than the layout and one while closing change nothing harmful.
+        f.PXS731Device1Streaming(reinterpret_cast<const quint8*>(sample.constData()), 4);
+        QCOMPARE(f.LTA0Lbl->text(), QString("N/A"));
+    }
+
+    void missedDataAndStreamErrorsAreShown() {
+        Application app;
+        app.form->StartButton->click();
+        TDongleFaults faults;
+        faults.DropShare = 0.5;
+        app.dongle->SetFaults(faults);
+        QTRY_VERIFY(app.form->DataMissLabel->isVisibleTo(app.form->EngineeringCategoryPanel));
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(app.form->DataMissLabel, &release);
+        QVERIFY(app.form->DataMissLabel->isHidden());
+    }
+
+    void shortcutsActOnAnAcceptedDongle() {
+        Application app;
+        QWindow* window = app.form->windowHandle();
+        if (!window) {
+            app.form->show();
+            window = app.form->windowHandle();
+        }
+        auto release = [window](int key) {
+            QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(window, &event);
+        };
+        release(Qt::Key_F1);
+        QCOMPARE(app.State(), Streaming);
+        release(Qt::Key_F2);
+        QCOMPARE(app.State(), Paused);
+        release(Qt::Key_F4);
+        QCOMPARE(app.State(), "Start/tm/Pause:off/Power On/- ----");
+    }
+};
+
+QTEST_MAIN(TestRunControl)
+#include "test_RunControl.moc"

@@ -4,6 +4,7 @@
 //  - End to end: the simulated dongle streams 8000 samples/s for 10 s through the background
 //    reader and the hand-over to the user-interface thread. Reports the samples lost and the
 //    CPU used by the application side (the process minus the thread that plays the dongle).
+#include "CpuTime.h"
 #include "KelvraHIDTool.h"
 #include "SimHidAccess.h"
 #include "VirtualDongle.h"
@@ -14,24 +15,9 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
 #include <thread>
-#include <time.h>
 
 namespace {
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double ThreadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 // A dongle list with one started dongle (tool ID 0), fed by hand.
 struct Reception {

@@ -290,6 +290,7 @@ private:
     QMap<QString, QPixmap> FImages;
     QList<QLabel*> FValueCaptions;
     bool FCMTPanelHidden = false; // the threshold panel's tag: 0 shown, 1 hidden
+    int FShownSysFlags = -1;      // the flags the indicator labels show
     static constexpr int CMTPanelHeight = 80;
     QStringList FUpdaterFolders;
     QList<QPointer<QObject>> FReportedUnopenable; // dongles told of once per plug-in

@@ -132,7 +132,9 @@ void TPXS733MainForm::UpdateIndicators(const TDecodedSample& Sample) {
     PCC0Label->setText(QString::number(FPCC[0]));
     Sens0Label->setText(QString::number(display.Sensitivity));
     Comp0Label->setText(QString::number(display.CompMultiplier));
-    if (!Sample.SysFlags) return;
+    // Recolouring a label is costly: the indicators change only when the flags do.
+    if (!Sample.SysFlags || FSysFlags == FShownSysFlags) return;
+    FShownSysFlags = FSysFlags;
     for (int bit = 0; bit < 8; ++bit) {
         const bool set = FSysFlags & (1 << bit);
         QLabel* label = FFlagLabels[size_t(bit)];

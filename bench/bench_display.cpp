@@ -1,0 +1,139 @@
+// The live display of the main window.
+//  - Sample handler: samples through the main window's handler (decode, labels, indicators,
+//    bar series) with the window shown offscreen (items = samples).
+//  - Window end to end: the simulated dongle streams at 8000 and at 1000 samples/s for 10 s to
+//    the shown main window, which repaints its bar graph on its timer. Reports the samples
+//    lost and the CPU used by the application side (the process minus the thread that plays
+//    the dongle).
+#include "CpuTime.h"
+#include "KelvraPXS731.h"
+#include "MainUnit.h"
+#include "ModalDialogs.h"
+#include "SimHidAccess.h"
+#include "SimUpdater.h"
+#include "VirtualDongle.h"
+#include "VirtualPXS733.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace {
+
+struct QuietDialogs : TModalDialogs {
+    int Exec(QDialog&) override { return 0; }
+    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString&,
+                                        QMessageBox::StandardButtons) override {
+        return QMessageBox::Ok;
+    }
+};
+
+// The application, shown, with an accepted dongle whose pace the benchmark drives.
+struct Application {
+    QuietDialogs dialogs;
+    TSimHidAccess hid;
+    std::shared_ptr<TVirtualDongle> dongle;
+    std::unique_ptr<TSimUpdater> updater;
+    std::unique_ptr<TPXS733Windows> windows;
+    TPXS733MainForm* form;
+
+    explicit Application(int Rate) {
+        TVirtualDongleConfig config;
+        config.SampleRate = Rate;
+        dongle = std::make_shared<TVirtualDongle>(config, std::make_shared<TVirtualPXS733>());
+        dongle->SetAutoPump(false);
+        updater = std::make_unique<TSimUpdater>(hid, dongle, config.Firmware);
+        windows =
+            std::make_unique<TPXS733Windows>(dialogs, hid, QStringList{updater->ConfigFolder()});
+        form = windows->MainForm;
+        hid.Plug(dongle);
+        form->show();
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents();
+    }
+    ~Application() {
+        if (form->FIsStreaming) form->PowerButtonClick();
+    }
+};
+
+void BM_SampleHandler(benchmark::State& State) {
+    Application app(100);
+    // A 1-Wire sample whose values change from sample to sample and whose flags change every
+    // 64 samples, as touches come and go.
+    std::array<quint8, 23> sample{};
+    quint16 count = 1000;
+    quint32 n = 0;
+    for (auto _ : State) {
+        count = quint16(900 + (count + 37) % 200);
+        if (++n % 64 == 0) sample[4] = quint8(sample[4] ^ 0xC8);
+        sample[5] = quint8(count >> 8), sample[6] = quint8(count);
+        sample[7] = 0x03, sample[8] = 0xE8;
+        app.form->PXS731Device1Streaming(sample.data(), int(sample.size()));
+    }
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_SampleHandler);
+
+void BM_WindowEndToEnd(benchmark::State& State) {
+    const int rate = int(State.range(0));
+    constexpr int Seconds = 10;
+    for (auto _ : State) {
+        Application app(rate);
+        quint64 received = 0;
+        auto counted = app.form->PXS731Device1->OnStreaming.Subscribe(
+            [&](quint16, quint8, const quint8*) { ++received; });
+        app.form->StartButton->click();
+        if (!app.form->FIsStreaming) {
+            State.SkipWithError("streaming did not start");
+            return;
+        }
+        std::atomic<bool> stop{false};
+        double dongleCpu = 0;
+        const double cpuBefore = ProcessCpuSeconds();
+        std::thread player([&] {
+            const double start = ThreadCpuSeconds();
+            while (!stop) {
+                app.dongle->Pump();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            dongleCpu = ThreadCpuSeconds() - start;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QEventLoop loop; // the user-interface thread: samples, timers, repaints
+        QTimer::singleShot(Seconds * 1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        stop = true;
+        player.join();
+        const quint64 sent = app.dongle->SamplesSent();
+        QElapsedTimer drain;
+        drain.start();
+        while (received < sent && drain.elapsed() < 2000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        const double appCpu = ProcessCpuSeconds() - cpuBefore - dongleCpu;
+
+        State.counters["samples_sent"] = double(sent);
+        State.counters["samples_lost"] = double(sent - received);
+        State.counters["app_cpu_percent_of_one_core"] = 100.0 * appCpu / (clock.elapsed() / 1000.0);
+    }
+}
+BENCHMARK(BM_WindowEndToEnd)->Arg(8000)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home; // the settings of the benchmark's windows go nowhere that matters
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -105,6 +105,11 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
     BarTimer->setObjectName("BarTimer");
     BarTimer->setInterval(20);
     connect(BarTimer, &QTimer::timeout, this, &TPXS733MainForm::BarTimerTimer);
+    DisplayTimer = new QTimer(this);
+    DisplayTimer->setObjectName("DisplayTimer");
+    DisplayTimer->setSingleShot(true);
+    DisplayTimer->setInterval(20);
+    connect(DisplayTimer, &QTimer::timeout, this, &TPXS733MainForm::ShowNewestSample);
 
     LoadImages();
     CreateToolTips();
@@ -265,6 +270,12 @@ void TPXS733MainForm::CreateCentre() {
         s->setPen(Qt::NoPen);
         s->setData({0.0}, {0.0});
     }
+    // The bars live on a buffered layer of their own, so that the bar timer redraws only
+    // them and not the axes and grid.
+    BarGraph->addLayer(BarsLayer, BarGraph->layer("main"), QCustomPlot::limAbove);
+    BarGraph->layer(BarsLayer)->setMode(QCPLayer::lmBuffered);
+    Series1->setLayer(BarsLayer);
+    Series2->setLayer(BarsLayer);
     bars->addWidget(BarGraph, 1);
 
     // Under the bars: the channel image and the value labels, placed by AlignChannelLabels.

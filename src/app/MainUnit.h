@@ -167,6 +167,7 @@ public:
     QAction* AboutItem;
     QTimer* RePosTimer;
     QTimer* BarTimer;
+    QTimer* DisplayTimer; // spaces the display's refreshes
 
     // State shared by the window's handlers.
     bool FComms1Wire = true;
@@ -236,6 +237,7 @@ private:
     void SubscribeToDevice();
     void UpdateIndicators(const TDecodedSample& Sample);
     void UpdateGraphs(const TDecodedSample& Sample);
+    void ShowNewestSample();
     void BarTimerTimer();
 
     // Dongle connection (MainUnitConnection.cpp).
@@ -291,7 +293,10 @@ private:
     QList<QLabel*> FValueCaptions;
     bool FCMTPanelHidden = false; // the threshold panel's tag: 0 shown, 1 hidden
     int FShownSysFlags = -1;      // the flags the indicator labels show
+    TDecodedSample FShownSample;  // the newest sample
+    bool FSamplePending = false;  // it is not on the screen yet
     static constexpr int CMTPanelHeight = 80;
+    static constexpr const char* BarsLayer = "bars";
     QStringList FUpdaterFolders;
     QList<QPointer<QObject>> FReportedUnopenable; // dongles told of once per plug-in
     bool FLeftShiftDown = false;

@@ -100,8 +100,19 @@ void TPXS733MainForm::PXS731Device1Streaming(const quint8* Data, int Size) {
     if (sample.Compensation) FPCC[0] = *sample.Compensation;
     if (sample.Multipliers) FMirrors[0] = *sample.Multipliers;
     if (sample.SysFlags) FSysFlags = *sample.SysFlags;
-    UpdateIndicators(sample);
-    UpdateGraphs(sample);
+    // The screen shows a sample at once, and then the newest one at most every 20 ms: every
+    // label change repaints, and a fast stream would repaint for every sample.
+    FShownSample = sample;
+    FSamplePending = true;
+    if (!DisplayTimer->isActive()) ShowNewestSample();
+}
+
+void TPXS733MainForm::ShowNewestSample() {
+    if (!FSamplePending) return;
+    FSamplePending = false;
+    UpdateIndicators(FShownSample);
+    UpdateGraphs(FShownSample);
+    DisplayTimer->start();
 }
 
 int TPXS733MainForm::GetChannelCount(int Index) const {
@@ -164,7 +175,7 @@ void TPXS733MainForm::UpdateGraphs(const TDecodedSample& Sample) {
 }
 
 void TPXS733MainForm::BarTimerTimer() {
-    BarGraph->replot(QCustomPlot::rpQueuedReplot);
+    BarGraph->layer(BarsLayer)->replot();
 }
 
 void TPXS733MainForm::DeltaCheckClick() {
@@ -176,6 +187,7 @@ void TPXS733MainForm::DeltaCheckClick() {
     qSharedPointerCast<QCPAxisTickerFixed>(BarGraph->yAxis->ticker())
         ->setTickStep(FDeltaOnly ? 50 : 100);
     Series2->setBrush(FDeltaOnly ? Series1->brush() : QBrush(QColor(0, 64, 128)));
+    BarGraph->replot(QCustomPlot::rpQueuedReplot); // the axis changed
     if (!FDeltaOnly) return;
     const TStreamChoice choice = FWindows->StreamSetupForm->Choice();
     if (!choice.CountSamples) {

@@ -242,9 +242,11 @@ private slots:
         sample[7] = 0x03, sample[8] = char(0xDE); // 990
         sample[20] = 0x35;
         sample[22] = 90;
-        auto feed = [&] {
+        // A sample, and the events until the display has shown it.
+        auto feed = [&](int size = -1) {
             f.PXS731Device1Streaming(reinterpret_cast<const quint8*>(sample.constData()),
-                                     int(sample.size()));
+                                     size < 0 ? int(sample.size()) : size);
+            QTRY_VERIFY(!f.DisplayTimer->isActive());
         };
         feed();
         QCOMPARE(f.CS0Lbl->text(), QString("1000"));
@@ -280,7 +282,7 @@ private slots:
         QCOMPARE(f.BarGraph->yAxis->range().lower, -600.0);
 
         // A sample shorter than the layout and one while closing change nothing harmful.
-        f.PXS731Device1Streaming(reinterpret_cast<const quint8*>(sample.constData()), 4);
+        feed(4);
         QCOMPARE(f.LTA0Lbl->text(), QString("N/A"));
     }
 

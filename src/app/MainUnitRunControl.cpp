@@ -110,6 +110,8 @@ void TPXS733MainForm::SetLink(int Index) {
 
 void TPXS733MainForm::FailStart() {
     AbortStreaming();
+    // The IC is off again: the power button says so, rather than keeping "Power Off".
+    PowerButton->setText("Power On");
     FDialogs.Message(QMessageBox::Warning, "Unable to start device streaming!", QMessageBox::Ok);
 }
 

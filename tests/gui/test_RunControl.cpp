@@ -217,7 +217,7 @@ private slots:
             QCOMPARE(app.dialogs.shown, QStringList{"Unable to start device streaming!"});
             QVERIFY(app.form->MessageBox->ItemType(app.form->MessageBox->count() - 1) == aError);
             QVERIFY(!app.form->FIsStreaming && !app.form->FPowerOn && !app.form->FCTSetup);
-            QVERIFY(app.form->CommsCombo->isEnabled());
+            QCOMPARE(app.State(), Idle); // the captions match the flags
             QVERIFY(!app.dongle->State().Streaming);
         }
     }
@@ -297,6 +297,38 @@ private slots:
                             Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(app.form->DataMissLabel, &release);
         QVERIFY(app.form->DataMissLabel->isHidden());
+    }
+
+    void unplugWhileRunningEndsIdleAndSaysSoOnce() {
+        struct Case {
+            const char* name;
+            bool pause;
+            int unplugAtRequest; // 0: after the start; else during it, at this request code
+        };
+        const Case cases[] = {
+            {"streaming", false, 0},
+            {"paused", true, 0},
+            {"in the middle of Start", false, 0x0C},
+        };
+        for (const Case& c : cases) {
+            Application app;
+            TSubscription unplugger;
+            if (c.unplugAtRequest)
+                unplugger = app.form->KelvraHidTool1->OnSendCommands.Subscribe(
+                    [&](const TKvrByteArray& request) {
+                        if (request[2] == c.unplugAtRequest) app.hid.Unplug(app.dongle);
+                    });
+            app.form->StartButton->click();
+            if (c.pause) app.form->PauseButton->click();
+            if (!c.unplugAtRequest) app.hid.Unplug(app.dongle);
+            Application::Settle();
+            const QStringList messages = app.Messages();
+            QCOMPARE(messages.count("No compatible device(s) connected!"), 1);
+            QCOMPARE(messages.count("Streaming device disconnected!"), c.unplugAtRequest ? 0 : 1);
+            QCOMPARE(app.dialogs.shown.size(), c.unplugAtRequest ? 1 : 0);
+            QVERIFY2(app.State().startsWith("Start/tm/Pause:off/Power On/link"), c.name);
+            QVERIFY(!app.form->FIsStreaming && !app.form->FIsPaused && !app.form->FPowerOn);
+        }
     }
 
     void shortcutsActOnAnAcceptedDongle() {

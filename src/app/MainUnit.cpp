@@ -306,7 +306,7 @@ void TPXS733MainForm::CreateCentre() {
     CMTButton = NamedButton("CMTButton", QString(), ContainerPanel);
     CMTButton->setToolTip("Show / Hide Thresholds");
     CMTButton->setFixedHeight(14);
-    CMTButton->setIcon(QIcon(":/images/Arrow_Up.bmp"));
+    CMTButton->setIcon(QIcon(":/images/Arrow_Up.svg"));
     connect(CMTButton, &QPushButton::clicked, this, &TPXS733MainForm::CMTButtonClick);
     column->addWidget(CMTButton);
 
@@ -410,8 +410,19 @@ void TPXS733MainForm::CreateDevice() {
 }
 
 void TPXS733MainForm::LoadImages() {
-    for (const char* name : {"CHNone", "CHNoneScope", "AMNone", "Movement", "Activation"})
-        FImages.insert(name, QPixmap(QStringLiteral(":/images/%1.png").arg(name)));
+    // Drawn as vectors, rendered once at the screen's pixel density, so they stay crisp.
+    struct TImage {
+        const char* Name;
+        QSize Size;
+    };
+    const TImage images[] = {{"CHNone", {76, 71}},
+                             {"CHNoneScope", {46, 44}},
+                             {"AMNone", {60, 56}},
+                             {"Movement", {60, 56}},
+                             {"Activation", {60, 56}}};
+    for (const TImage& image : images)
+        FImages.insert(image.Name, QIcon(QStringLiteral(":/images/%1.svg").arg(image.Name))
+                                       .pixmap(image.Size, devicePixelRatioF()));
 }
 
 void TPXS733MainForm::LoadImage(const QString& Name, int Index) {

@@ -203,7 +203,7 @@ void TPXS733MainForm::DeltaCheckClick() {
 void TPXS733MainForm::CMTButtonClick() {
     const bool hide = !FCMTPanelHidden;
     FCMTPanelHidden = hide;
-    CMTButton->setIcon(QIcon(hide ? ":/images/Arrow_Down.bmp" : ":/images/Arrow_Up.bmp"));
+    CMTButton->setIcon(QIcon(hide ? ":/images/Arrow_Down.svg" : ":/images/Arrow_Up.svg"));
     // A 100 ms slide: from bottom to top when hiding, from top to bottom when showing.
     auto* slide = new QVariantAnimation(CMTPanel);
     slide->setDuration(100);

@@ -1,4 +1,5 @@
 #include "CategoryPanel.h"
+#include "HIDToolsErrorCodes.h"
 #include "KelvraHIDTool.h"
 #include "KelvraPXS731.h"
 #include "KvrListBox.h"
@@ -297,6 +298,13 @@ private slots:
                             Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(app.form->DataMissLabel, &release);
         QVERIFY(app.form->DataMissLabel->isHidden());
+
+        // An error the dongle reports while streaming: its text, and streaming goes on.
+        faults = {};
+        faults.StreamingError = 0x00FD;
+        app.dongle->SetFaults(faults);
+        QTRY_COMPARE(app.Messages().count(GetErrorText(0x00FD)), 1);
+        QCOMPARE(app.State(), Streaming);
     }
 
     void unplugWhileRunningEndsIdleAndSaysSoOnce() {

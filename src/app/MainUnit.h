@@ -4,6 +4,7 @@
 #include "Event.h"
 #include "MainFormSettings.h"
 #include "SampleDecoder.h"
+#include "ScopeUnit.h"
 #include "StreamSetupUnit.h"
 
 #include <QMainWindow>
@@ -35,7 +36,6 @@ class THintTipsForm;
 class TIniFile;
 class TKvrListBox;
 class TModalDialogs;
-class TScopeForm;
 class TSendCommands;
 class TPXS733MainForm;
 class TToolTipItem;
@@ -62,7 +62,8 @@ struct TPXS733Windows {
 // engineering panels. Its handlers are spread over several source files by concern.
 class TPXS733MainForm : public QMainWindow,
                         private TMainFormSettingsTarget,
-                        private TStreamSetupHost {
+                        private TStreamSetupHost,
+                        private TScopeHost {
     Q_OBJECT
 public:
     TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid, const QStringList& UpdaterFolders);
@@ -264,6 +265,14 @@ private:
     void ShowHintTips();
     void ShowAbout();
     bool HighDpi() const;
+
+    // TScopeHost (MainUnitDisplay.cpp)
+    bool ScopeStreaming() const override { return FIsStreaming; }
+    bool ScopeDeltaOnly() const override { return FDeltaOnly; }
+    int ScopeChannelCount(int Index) const override { return GetChannelCount(Index); }
+    int ScopeChannelLTA(int Index) const override { return GetChannelLTA(Index); }
+    void ShowMainWindow() override;
+    void FeedScope(const TDecodedSample& Sample);
 
     // TStreamSetupHost (MainUnitRunControl.cpp)
     void StreamSetupMessage(const QString& Text, TKvrItemType Kind) override;

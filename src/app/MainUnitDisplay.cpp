@@ -5,6 +5,7 @@
 #include "HIDToolsErrorCodes.h"
 #include "KelvraPXS731.h"
 #include "KvrListBox.h"
+#include "ScopeUnit.h"
 #include "StreamSetupUnit.h"
 #include "ToolTipManager.h"
 
@@ -100,6 +101,7 @@ void TPXS733MainForm::PXS731Device1Streaming(const quint8* Data, int Size) {
     if (sample.Compensation) FPCC[0] = *sample.Compensation;
     if (sample.Multipliers) FMirrors[0] = *sample.Multipliers;
     if (sample.SysFlags) FSysFlags = *sample.SysFlags;
+    FeedScope(sample);
     // The screen shows a sample at once, and then the newest one at most every 20 ms: every
     // label change repaints, and a fast stream would repaint for every sample.
     FShownSample = sample;
@@ -174,20 +176,51 @@ void TPXS733MainForm::UpdateGraphs(const TDecodedSample& Sample) {
         Series2->data()->clear();
 }
 
+void TPXS733MainForm::FeedScope(const TDecodedSample& Sample) {
+    // Every sample goes to the scope's buffers; the scope draws ten times a second.
+    TScopeForm& scope = *FWindows->ScopeForm;
+    const bool anything = Sample.CountShown || Sample.LTAShown;
+    if (!scope.ActiveChannels() || (FDeltaOnly && !(Sample.CountShown && Sample.LTAShown)) ||
+        !anything) {
+        scope.UpdateTimer->stop();
+        return;
+    }
+    if (!scope.UpdateTimer->isActive()) scope.UpdateTimer->start();
+    scope.SetNrOfChartPoints(scope.NrOfChartPoints() + 1);
+    const int count = Sample.Counts[0];
+    const int lta = Sample.LTAs[0];
+    if (Sample.CountShown && scope.CH0CurCheck->isChecked())
+        scope.AddXY(0, scope.XPos(), FDeltaOnly ? lta - count : count);
+    if (Sample.LTAShown && !FDeltaOnly && scope.CH0LTACheck->isChecked())
+        scope.AddXY(8, scope.XPos(), lta);
+    scope.SetXPos(scope.XPos() + 1);
+}
+
+void TPXS733MainForm::ShowMainWindow() {
+    show();
+    raise();
+    activateWindow();
+}
+
 void TPXS733MainForm::BarTimerTimer() {
     BarGraph->layer(BarsLayer)->replot();
 }
 
 void TPXS733MainForm::DeltaCheckClick() {
-    FDeltaOnly = DeltaCheck->isChecked();
+    const bool on = DeltaCheck->isChecked();
     QFont f = DeltaCheck->font();
-    f.setBold(FDeltaOnly);
+    f.setBold(on);
     DeltaCheck->setFont(f);
-    BarGraph->yAxis->setRange(FDeltaOnly ? -600 : 0, FDeltaOnly ? 600 : 1600);
-    qSharedPointerCast<QCPAxisTickerFixed>(BarGraph->yAxis->ticker())
-        ->setTickStep(FDeltaOnly ? 50 : 100);
-    Series2->setBrush(FDeltaOnly ? Series1->brush() : QBrush(QColor(0, 64, 128)));
+    BarGraph->yAxis->setRange(on ? -600 : 0, on ? 600 : 1600);
+    qSharedPointerCast<QCPAxisTickerFixed>(BarGraph->yAxis->ticker())->setTickStep(on ? 50 : 100);
+    Series2->setBrush(on ? Series1->brush() : QBrush(QColor(0, 64, 128)));
     BarGraph->replot(QCustomPlot::rpQueuedReplot); // the axis changed
+    TScopeForm& scope = *FWindows->ScopeForm;
+    if (on) FDeltaOnly = true;
+    // Leaving Baseline View, the scope rescales while the deltas are still on.
+    scope.ShowDeltas(on);
+    FDeltaOnly = on;
+    scope.CH0CurCheckClick();
     if (!FDeltaOnly) return;
     const TStreamChoice choice = FWindows->StreamSetupForm->Choice();
     if (!choice.CountSamples) {

@@ -7,6 +7,7 @@
 #include "KelvraPXS731.h"
 #include "KvrListBox.h"
 #include "ModalDialogs.h"
+#include "ScopeUnit.h"
 #include "StreamSetupUnit.h"
 
 #include <QComboBox>
@@ -137,6 +138,7 @@ void TPXS733MainForm::AbortStreaming() {
     FIsStreaming = FCTSetup = FPowerOn = FIsPaused = false;
     CommsCombo->setEnabled(true);
     BarTimer->stop();
+    FWindows->ScopeForm->UpdateTimer->stop();
 }
 
 void TPXS733MainForm::PauseButtonClick() {
@@ -180,6 +182,7 @@ void TPXS733MainForm::PowerButtonClick() {
         return;
     }
     FIsPaused = false;
+    FWindows->ScopeForm->UpdateTimer->stop();
     BarTimer->stop();
     PauseButton->setText("Pause");
     StartButton->setText("Start");

@@ -51,6 +51,8 @@ TPXS733MainForm::~TPXS733MainForm() {
 void TPXS733MainForm::BindWindows(const TPXS733Windows& Windows) {
     FWindows = &Windows;
     Windows.StreamSetupForm->Bind(*this, *Windows.ScopeForm);
+    Windows.ScopeForm->Bind(*this, FDialogs);
+    Windows.ScopeForm->CH0PTShape->setPixmap(FImages.value("CHNoneScope"));
 }
 
 bool TPXS733MainForm::event(QEvent* Event) {

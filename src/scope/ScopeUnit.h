@@ -1,20 +1,107 @@
 #pragma once
 
+#include "ScopeBuffers.h"
+
 #include <QWidget>
 
-// The scope window: streamed values plotted against the running sample number.
+#include <array>
+
+class QCheckBox;
+class QCPGraph;
+class QCustomPlot;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class TCategoryPanel;
+class TCategoryPanelGroup;
+class TModalDialogs;
+
+// What the scope window reads from the main window.
+class TScopeHost {
+public:
+    virtual ~TScopeHost() = default;
+    virtual bool ScopeStreaming() const = 0;
+    virtual bool ScopeDeltaOnly() const = 0;
+    // Newest count and LTA of channel 0 or 1.
+    virtual int ScopeChannelCount(int Index) const = 0;
+    virtual int ScopeChannelLTA(int Index) const = 0;
+    virtual void ShowMainWindow() = 0;
+};
+
+// The scope window: streamed values plotted against the running sample number, refreshed ten
+// times a second with only the points that came since the last refresh.
 class TScopeForm : public QWidget {
     Q_OBJECT
 public:
     explicit TScopeForm(QWidget* Parent = nullptr);
+    ~TScopeForm() override;
+
+    void Bind(TScopeHost& Host, TModalDialogs& Dialogs);
+
+    // The sample protocol of the main window: raise NrOfChartPoints, add the sample's points,
+    // raise XPos.
+    void AddXY(int SeriesNr, int X, int Y);
+    int XPos() const { return FXPos; }
+    void SetXPos(int X) { FXPos = X; }
+    int NrOfChartPoints() const { return FBuffers.NrOfChartPoints(); }
+    void SetNrOfChartPoints(int Count) { FBuffers.SetNrOfChartPoints(Count); }
+    bool ActiveChannels() const { return FActiveChannels; }
+    const TScopeBuffers& Buffers() const { return FBuffers; }
 
     // Whether the streamed values have counts and LTA to plot.
-    void SetCurCHs(bool Enabled) { FCurCHs = Enabled; }
-    void SetLTACHs(bool Enabled) { FLTACHs = Enabled; }
-    bool CurCHs() const { return FCurCHs; }
-    bool LTACHs() const { return FLTACHs; }
+    void SetCurCHs(bool Enabled);
+    void SetLTACHs(bool Enabled);
+    void CH0CurCheckClick();
+    void RescaleScopeButtonClick();
+    void ApplyXRange();
+    // The main window's Baseline View: deltas instead of counts, no LTA.
+    void ShowDeltas(bool On);
+
+    QCustomPlot* ScopeGraph;
+    QPushButton* SettingsButton;
+    TCategoryPanelGroup* ScopeCategoryPanel;
+    TCategoryPanel* CurValCategory;
+    TCategoryPanel* LTACategory;
+    TCategoryPanel* SetupCategory;
+    QCheckBox* CH0CurCheck;
+    QCheckBox* CH0LTACheck;
+    QLabel* CH0PTShape;
+    QLineEdit* MaxEdit;
+    QPushButton* SetMaxButton;
+    QLineEdit* MinEdit;
+    QPushButton* SetMinButton;
+    QSpinBox* YIncSpin;
+    QPushButton* YIncButton;
+    QSpinBox* XRangeSpin;
+    QPushButton* SetXRangeButton;
+    QPushButton* ResetScopeButton;
+    QPushButton* RescaleScopeButton;
+    QPushButton* BarGraphButton;
+    QTimer* UpdateTimer;
 
 private:
-    bool FCurCHs = true;
-    bool FLTACHs = true;
+    void CreateChart();
+    void CreateSettingsPanel();
+    void UpdateTimerTimer();
+    void SetMaxButtonClick();
+    void SetMinButtonClick();
+    void YIncButtonClick();
+    void SetXRangeButtonClick();
+    void ResetScopeButtonClick();
+    void SettingsButtonClick();
+    void SetYRange(double Min, double Max);
+
+    TScopeBuffers FBuffers;
+    std::array<QCPGraph*, TScopeBuffers::SlotCount> FSeries{};
+    int FXPos = 0;
+    int FPrevXPos = 0;
+    int FXRange = 600;
+    bool FActiveChannels = true;
+    bool FEnCurChs = true;
+    bool FEnLTAChs = false;
+    bool FNoUpdate = false;
+    TScopeHost* FHost = nullptr;
+    TModalDialogs* FDialogs = nullptr;
 };

@@ -105,13 +105,13 @@ private slots:
         app.Setup({app.setup->LTACheck}, app.setup->ApplyButton);
         QVERIFY(!app.setup->THCheck->isChecked()); // needs both counts and LTA
         QCOMPARE(app.StreamLength(), 16);          // LTA and thresholds gone
-        QVERIFY(!app.windows->ScopeForm->LTACHs());
-        QVERIFY(app.windows->ScopeForm->CurCHs());
+        QVERIFY(!app.windows->ScopeForm->CH0LTACheck->isEnabled());
+        QVERIFY(app.windows->ScopeForm->CH0CurCheck->isEnabled());
         QCOMPARE(app.Messages().last(), QString("Streaming setup configured"));
 
         app.Setup({app.setup->LTACheck}, app.setup->ApplyButton);
         QCOMPARE(app.StreamLength(), 20);
-        QVERIFY(app.windows->ScopeForm->LTACHs());
+        QVERIFY(app.windows->ScopeForm->CH0LTACheck->isEnabled());
     }
 
     void thresholdsUnticksItselfWithoutLTA() {

@@ -105,6 +105,8 @@ void TScopeForm::CreateChart() {
     ScopeGraph->xAxis->setBasePen(Qt::NoPen);
     auto yTicker = QSharedPointer<QCPAxisTickerFixed>::create();
     yTicker->setTickStep(10);
+    // Labels stay at multiples of the step, spaced out so that they do not run together.
+    yTicker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
     ScopeGraph->yAxis->setTicker(yTicker);
     ScopeGraph->yAxis->setBasePen(Qt::NoPen);
     // The faint product name behind the traces.
@@ -189,6 +191,7 @@ void TScopeForm::CreateSettingsPanel() {
                                                       {YIncSpin, YIncButton},
                                                       {XRangeSpin, SetXRangeButton}};
     for (int row = 0; row < 4; ++row) {
+        rows[row].first->setFixedWidth(64);
         form->addWidget(rows[row].first, row, 0);
         form->addWidget(rows[row].second, row, 1);
     }

@@ -56,6 +56,8 @@ public:
     void CH0CurCheckClick();
     void RescaleScopeButtonClick();
     void ApplyXRange();
+    // The refresh tick: the points since the last tick go to the chart.
+    void UpdateTimerTimer();
     // The main window's Baseline View: deltas instead of counts, no LTA.
     void ShowDeltas(bool On);
 
@@ -84,7 +86,6 @@ public:
 private:
     void CreateChart();
     void CreateSettingsPanel();
-    void UpdateTimerTimer();
     void SetMaxButtonClick();
     void SetMinButtonClick();
     void YIncButtonClick();

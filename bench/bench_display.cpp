@@ -2,13 +2,15 @@
 //  - Sample handler: samples through the main window's handler (decode, labels, indicators,
 //    bar series) with the window shown offscreen (items = samples).
 //  - Window end to end: the simulated dongle streams at 8000 and at 1000 samples/s for 10 s to
-//    the shown main window, which repaints its bar graph on its timer. Reports the samples
+//    the shown main window, which repaints its bar graph on its timer; and at 8000 samples/s
+//    with the scope window shown too. Reports the samples
 //    lost and the CPU used by the application side (the process minus the thread that plays
 //    the dongle).
 #include "CpuTime.h"
 #include "KelvraPXS731.h"
 #include "MainUnit.h"
 #include "ModalDialogs.h"
+#include "ScopeUnit.h"
 #include "SimHidAccess.h"
 #include "SimUpdater.h"
 #include "VirtualDongle.h"
@@ -87,6 +89,7 @@ void BM_WindowEndToEnd(benchmark::State& State) {
     constexpr int Seconds = 10;
     for (auto _ : State) {
         Application app(rate);
+        if (State.range(1)) app.windows->ScopeForm->show();
         quint64 received = 0;
         auto counted = app.form->PXS731Device1->OnStreaming.Subscribe(
             [&](quint16, quint8, const quint8*) { ++received; });
@@ -125,7 +128,13 @@ void BM_WindowEndToEnd(benchmark::State& State) {
         State.counters["app_cpu_percent_of_one_core"] = 100.0 * appCpu / (clock.elapsed() / 1000.0);
     }
 }
-BENCHMARK(BM_WindowEndToEnd)->Arg(8000)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);
+// Arguments: samples per second, and whether the scope window is shown as well.
+BENCHMARK(BM_WindowEndToEnd)
+    ->Args({8000, 0})
+    ->Args({1000, 0})
+    ->Args({8000, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 } // namespace
 

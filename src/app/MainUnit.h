@@ -272,6 +272,8 @@ private:
     int ScopeChannelCount(int Index) const override { return GetChannelCount(Index); }
     int ScopeChannelLTA(int Index) const override { return GetChannelLTA(Index); }
     void ShowMainWindow() override;
+    QString ScopeIniFilePath() const override { return IniFilePath; }
+    void ScopeLoadError() override;
     void FeedScope(const TDecodedSample& Sample);
 
     // TStreamSetupHost (MainUnitRunControl.cpp)

@@ -196,6 +196,10 @@ void TPXS733MainForm::FeedScope(const TDecodedSample& Sample) {
     scope.SetXPos(scope.XPos() + 1);
 }
 
+void TPXS733MainForm::ScopeLoadError() {
+    MessageBox->KvrAddItem("Error loading saved settings!", aError);
+}
+
 void TPXS733MainForm::ShowMainWindow() {
     show();
     raise();

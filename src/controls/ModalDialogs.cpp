@@ -1,6 +1,7 @@
 #include "ModalDialogs.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDialog>
 
 int TModalDialogs::Exec(QDialog& Dialog) {
@@ -12,4 +13,8 @@ QMessageBox::StandardButton TModalDialogs::Message(QMessageBox::Icon Kind, const
     QMessageBox box(Kind, QApplication::applicationDisplayName(), Text, Buttons,
                     QApplication::activeWindow());
     return QMessageBox::StandardButton(box.exec());
+}
+
+QColor TModalDialogs::ChooseColour(const QColor& Initial) {
+    return QColorDialog::getColor(Initial, QApplication::activeWindow());
 }

@@ -15,4 +15,6 @@ public:
     // that closed it.
     virtual QMessageBox::StandardButton Message(QMessageBox::Icon Kind, const QString& Text,
                                                 QMessageBox::StandardButtons Buttons);
+    // The platform's colour chooser preset to Initial; an invalid colour when cancelled.
+    virtual QColor ChooseColour(const QColor& Initial);
 };

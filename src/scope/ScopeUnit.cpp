@@ -1,14 +1,18 @@
 #include "ScopeUnit.h"
 
 #include "CategoryPanel.h"
+#include "IniFile.h"
+#include "MainFormSettings.h"
 #include "ModalDialogs.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -22,6 +26,8 @@
 namespace {
 
 constexpr int RefreshMs = 100;
+constexpr int ZoomThreshold = 16; // pixels a zoom drag must span both ways
+const QString Section = QStringLiteral("ScopeForm");
 constexpr int CountSlot = 0;
 constexpr int LTASlot = 8;
 // The slots whose series a refresh brings up to date.
@@ -44,6 +50,20 @@ QCheckBox* BoldCheck(const QString& Name, const QString& Caption, bool Checked, 
     return box;
 }
 
+// A colour as the settings file keeps it: blue x 65536 + green x 256 + red.
+int ColourNumber(const QColor& Colour) {
+    return Colour.blue() << 16 | Colour.green() << 8 | Colour.red();
+}
+QColor NumberColour(int Number) {
+    return QColor(Number & 0xFF, (Number >> 8) & 0xFF, (Number >> 16) & 0xFF);
+}
+
+void PaintShape(QLabel* Shape, const QColor& Colour) {
+    Shape->setStyleSheet(QStringLiteral("background: %1; border: 1px solid #404040; "
+                                        "border-radius: 3px;")
+                             .arg(Colour.name()));
+}
+
 // A whole number of an edit, or nothing.
 std::optional<int> WholeNumber(const QString& Text) {
     bool ok = false;
@@ -64,6 +84,7 @@ TScopeForm::TScopeForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
 
     CreateChart();
     CreateSettingsPanel();
+    ScopeGraph->installEventFilter(this); // its handling needs the settings panel
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -84,6 +105,7 @@ TScopeForm::TScopeForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
 TScopeForm::~TScopeForm() {
     UpdateTimer->stop();
     FNoUpdate = true;
+    SaveSettings();
 }
 
 void TScopeForm::Bind(TScopeHost& Host, TModalDialogs& Dialogs) {
@@ -129,9 +151,18 @@ void TScopeForm::CreateChart() {
         series->setPen(QPen(ChannelColour, 1));
         FSeries[size_t(slot)] = series;
     }
-    ScopeGraph->setInteraction(QCP::iRangeDrag, true);
-    ScopeGraph->setSelectionRectMode(QCP::srmZoom);
+    // Left-drag: zoom by rectangle (or undo, leftwards); right-drag: pan.
+    ScopeGraph->setSelectionRectMode(QCP::srmCustom);
     ScopeGraph->selectionRect()->setBrush(QColor(0xA8, 0xFF, 0xD3, 128));
+    ScopeGraph->setMouseTracking(true);
+
+    CoordinatesLabel = new QLabel(ScopeGraph);
+    CoordinatesLabel->setObjectName("CoordinatesLabel");
+    QFont bold = CoordinatesLabel->font();
+    bold.setBold(true);
+    CoordinatesLabel->setFont(bold);
+    CoordinatesLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    CoordinatesLabel->hide();
 }
 
 void TScopeForm::CreateSettingsPanel() {
@@ -153,14 +184,28 @@ void TScopeForm::CreateSettingsPanel() {
     CH0PTShape = new QLabel(CurValCategory->Content());
     CH0PTShape->setObjectName("CH0PTShape");
     CH0PTShape->setFixedSize(31, 26);
+    ColorShape0 = new QLabel(CurValCategory->Content());
+    ColorShape0->setObjectName("ColorShape0");
     auto* count = new QHBoxLayout(CurValCategory->Content());
+    count->addWidget(ColorShape0);
     count->addWidget(CH0CurCheck);
     count->addWidget(CH0PTShape);
 
     LTACategory = new TCategoryPanel("Long Term Averages (LTA)");
     LTACategory->setObjectName("LTACategory");
     CH0LTACheck = BoldCheck("CH0LTACheck", "CH1", false, LTACategory->Content());
-    (new QHBoxLayout(LTACategory->Content()))->addWidget(CH0LTACheck);
+    LTAColShape0 = new QLabel(LTACategory->Content());
+    LTAColShape0->setObjectName("LTAColShape0");
+    auto* lta = new QHBoxLayout(LTACategory->Content());
+    lta->addWidget(LTAColShape0);
+    lta->addWidget(CH0LTACheck);
+    lta->addStretch();
+    for (QLabel* shape : {ColorShape0, LTAColShape0}) {
+        shape->setFixedSize(13, 13);
+        shape->setCursor(Qt::PointingHandCursor);
+        shape->installEventFilter(this);
+    }
+    ApplySeriesColours();
     for (QCheckBox* box : {CH0CurCheck, CH0LTACheck})
         connect(box, &QCheckBox::toggled, this, &TScopeForm::CH0CurCheckClick);
 
@@ -200,10 +245,22 @@ void TScopeForm::CreateSettingsPanel() {
     RescaleScopeButton =
         NamedButton("RescaleScopeButton", "Rescale Scope View", SetupCategory->Content());
     BarGraphButton = NamedButton("BarGraphButton", "Bar Graph", SetupCategory->Content());
+    auto* coordinates = new QGroupBox("Show Coordinates", SetupCategory->Content());
+    coordinates->setObjectName("ScopeCoordGroup");
+    XCoordCheck = new QCheckBox("X Coordinates", coordinates);
+    XCoordCheck->setObjectName("XCoordCheck");
+    YCoordCheck = new QCheckBox("Y Coordinates", coordinates);
+    YCoordCheck->setObjectName("YCoordCheck");
+    auto* coordinateBoxes = new QVBoxLayout(coordinates);
+    for (QCheckBox* box : {XCoordCheck, YCoordCheck}) {
+        coordinateBoxes->addWidget(box);
+        connect(box, &QCheckBox::toggled, this, &TScopeForm::CoordCheckClick);
+    }
     auto* setup = new QVBoxLayout(SetupCategory->Content());
     setup->addWidget(scope);
     setup->addWidget(ResetScopeButton);
     setup->addWidget(RescaleScopeButton);
+    setup->addWidget(coordinates);
     setup->addWidget(BarGraphButton);
 
     connect(SetMaxButton, &QPushButton::clicked, this, &TScopeForm::SetMaxButtonClick);
@@ -247,7 +304,7 @@ void TScopeForm::UpdateTimerTimer() {
     }
     QCPAxis* x = ScopeGraph->xAxis;
     if (FXPos > x->range().upper) x->moveRange(FXPos - FPrevXPos);
-    ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+    if (isVisible()) ScopeGraph->replot(QCustomPlot::rpQueuedReplot); // else when shown
     FPrevXPos = FXPos;
 }
 
@@ -374,7 +431,24 @@ void TScopeForm::SetXRangeButtonClick() {
     ApplyXRange();
 }
 
+void TScopeForm::UndoZoom() {
+    if (FSavedScales) {
+        const std::array<double, 4>& s = *FSavedScales;
+        ScopeGraph->xAxis->setRange(s[0], s[1]);
+        ScopeGraph->yAxis->setRange(s[2], s[3]);
+        FSavedScales.reset();
+    }
+    if (FHost && FHost->ScopeStreaming()) {
+        ApplyXRange();
+    } else if (FZoomed) {
+        FZoomed = false;
+        ScopeGraph->xAxis->setRange(FZoomX, FZoomX + FXRange);
+    }
+    ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+}
+
 void TScopeForm::ResetScopeButtonClick() {
+    UndoZoom();
     if (!FHost || !FHost->ScopeStreaming()) ApplyXRange();
 }
 
@@ -382,4 +456,199 @@ void TScopeForm::SettingsButtonClick() {
     const bool show = ScopeCategoryPanel->width() <= 10;
     ScopeCategoryPanel->setFixedWidth(show ? 201 : 0);
     SettingsButton->setIcon(QIcon(show ? ":/images/Arrow_Right.svg" : ":/images/Arrow_Left.svg"));
+}
+
+void TScopeForm::ApplySeriesColours() {
+    for (int slot : {0, 8})
+        FSeries[size_t(slot)]->setPen(QPen(FScopeColors[0], 1));
+    for (int slot : {1, 9})
+        FSeries[size_t(slot)]->setPen(QPen(FScopeColors[1], 1));
+    for (QLabel* shape : {ColorShape0, LTAColShape0})
+        PaintShape(shape, FScopeColors[0]);
+    if (isVisible()) ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TScopeForm::PickColour() {
+    if (!FDialogs) return;
+    const QColor chosen = FDialogs->ChooseColour(FScopeColors[0]);
+    if (!chosen.isValid()) return;
+    FScopeColors[0] = chosen;
+    ApplySeriesColours();
+}
+
+void TScopeForm::CoordCheckClick() {
+    const bool wanted = XCoordCheck->isChecked() || YCoordCheck->isChecked();
+    if (!wanted) {
+        CoordinatesLabel->hide();
+    } else if (CoordinatesLabel->isHidden()) {
+        // Off the chart until the pointer moves over it.
+        CoordinatesLabel->move(-500, CoordinatesLabel->y());
+        CoordinatesLabel->show();
+    }
+}
+
+void TScopeForm::MoveCoordinatesLabel(QPoint At) {
+    const bool x = XCoordCheck->isChecked();
+    const bool y = YCoordCheck->isChecked();
+    if (!x && !y) return;
+    // Whole numbers, halves to even.
+    const auto value = [](double v) { return QString::number(qint64(std::nearbyint(v))); };
+    const QString xText = "X: " + value(ScopeGraph->xAxis->pixelToCoord(At.x()));
+    const QString yText = "Y: " + value(ScopeGraph->yAxis->pixelToCoord(At.y()));
+    CoordinatesLabel->setText(x && y ? xText + "\n " + yText : x ? xText : yText);
+    CoordinatesLabel->adjustSize();
+    CoordinatesLabel->move(At.x() + 20, At.y() - 4);
+}
+
+bool TScopeForm::eventFilter(QObject* Watched, QEvent* Event) {
+    if ((Watched == ColorShape0 || Watched == LTAColShape0) &&
+        Event->type() == QEvent::MouseButtonRelease) {
+        PickColour();
+        return true;
+    }
+    if (Watched != ScopeGraph) return false;
+    const bool coordinates = XCoordCheck->isChecked() || YCoordCheck->isChecked();
+    switch (Event->type()) {
+    case QEvent::Enter:
+        if (coordinates) CoordinatesLabel->show();
+        break;
+    case QEvent::Leave:
+        CoordinatesLabel->hide();
+        break;
+    case QEvent::MouseMove: {
+        const auto* mouse = static_cast<QMouseEvent*>(Event);
+        if (mouse->buttons() & Qt::RightButton) {
+            // Pan: the axes follow the pointer.
+            const QPoint now = mouse->position().toPoint();
+            for (QCPAxis* axis : {ScopeGraph->xAxis, ScopeGraph->yAxis}) {
+                const bool horizontal = axis == ScopeGraph->xAxis;
+                const double from = axis->pixelToCoord(horizontal ? FPressAt.x() : FPressAt.y());
+                const double to = axis->pixelToCoord(horizontal ? now.x() : now.y());
+                axis->moveRange(from - to);
+            }
+            FPressAt = now;
+            ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+            return true;
+        }
+        MoveCoordinatesLabel(mouse->position().toPoint());
+        break;
+    }
+    case QEvent::MouseButtonPress: {
+        const auto* mouse = static_cast<QMouseEvent*>(Event);
+        FPressAt = mouse->position().toPoint();
+        if (mouse->button() == Qt::RightButton) {
+            CoordinatesLabel->hide();
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonRelease:
+        ChartMouseRelease(static_cast<QMouseEvent*>(Event));
+        return static_cast<QMouseEvent*>(Event)->button() == Qt::RightButton;
+    default:
+        break;
+    }
+    return false;
+}
+
+void TScopeForm::ChartMouseRelease(QMouseEvent* Event) {
+    if (XCoordCheck->isChecked() || YCoordCheck->isChecked()) CoordinatesLabel->show();
+    if (Event->button() != Qt::LeftButton) return;
+    if (!FZoomed) FZoomX = ScopeGraph->xAxis->range().lower;
+    const QPoint to = Event->position().toPoint();
+    const int dx = to.x() - FPressAt.x();
+    const int dy = to.y() - FPressAt.y();
+    if (std::abs(dx) <= ZoomThreshold || std::abs(dy) <= ZoomThreshold) return;
+    const bool streaming = FHost && FHost->ScopeStreaming();
+    if (dx > 0) {
+        // Zoom both axes to the rectangle; the scales before the first zoom are kept.
+        if (!FSavedScales)
+            FSavedScales = {ScopeGraph->xAxis->range().lower, ScopeGraph->xAxis->range().upper,
+                            ScopeGraph->yAxis->range().lower, ScopeGraph->yAxis->range().upper};
+        const QRect area = QRect(FPressAt, to).normalized();
+        ScopeGraph->xAxis->setRange(ScopeGraph->xAxis->pixelToCoord(area.left()),
+                                    ScopeGraph->xAxis->pixelToCoord(area.right()));
+        ScopeGraph->yAxis->setRange(ScopeGraph->yAxis->pixelToCoord(area.bottom()),
+                                    ScopeGraph->yAxis->pixelToCoord(area.top()));
+        if (streaming)
+            ApplyXRange(); // the X axis keeps following the data; the Y zoom stays
+        else
+            FZoomed = true;
+    } else {
+        UndoZoom();
+    }
+    ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+}
+
+bool TScopeForm::event(QEvent* Event) {
+    if (Event->type() == QEvent::WindowActivate) {
+        FFormActivated = true;
+        if (FSetupFormIni) LoadSettings();
+    }
+    return QWidget::event(Event);
+}
+
+void TScopeForm::showEvent(QShowEvent* Event) {
+    QWidget::showEvent(Event);
+    ScopeGraph->replot(QCustomPlot::rpQueuedReplot); // it was not drawn while hidden
+}
+
+void TScopeForm::LoadSettings() {
+    if (!FHost || FHost->ScopeIniFilePath().isEmpty()) return;
+    FSetupFormIni = false;
+    try {
+        const TIniFile ini(FHost->ScopeIniFilePath());
+        FScopeColors[0] = NumberColour(ini.ReadInteger(Section, "CH0Color", 16711680));
+        FScopeColors[1] = NumberColour(ini.ReadInteger(Section, "CH1Color", 255));
+        ApplySeriesColours();
+        YIncSpin->setValue(std::clamp(ini.ReadInteger(Section, "YInc", 10), 1, 1000));
+        XRangeSpin->setValue(std::clamp(ini.ReadInteger(Section, "XRange", 600), 100, 1500));
+        YIncButtonClick();
+        SetXRangeButtonClick();
+        CH0CurCheck->setChecked(ini.ReadBool(Section, "CS0", true));
+        CH0LTACheck->setChecked(ini.ReadBool(Section, "LT0", false));
+        const QRect current = frameGeometry();
+        const bool maximized = ini.ReadString(Section, "State", "Nor") == "Max";
+        const qint64 left = ini.ReadInteger(Section, "Left", current.left());
+        const qint64 top = ini.ReadInteger(Section, "Top", current.top());
+        const int margin = maximized ? 10 : 0;
+        if (left + margin > INT_MAX || top + margin > INT_MAX) return;
+        const QPoint corner(int(left) + margin, int(top) + margin);
+        const QScreen* screen = QGuiApplication::screenAt(corner);
+        if (!screen) return; // off every monitor: the centred default stays
+        move(int(left), int(top));
+        if (maximized) {
+            showMaximized();
+            return;
+        }
+        const std::optional<QSize> size =
+            MainFormSettings::FittedSize(ini.ReadInteger(Section, "Width", current.width()),
+                                         ini.ReadInteger(Section, "Height", current.height()),
+                                         screen->availableGeometry().size());
+        if (size)
+            resize(size->width() - (current.width() - width()),
+                   size->height() - (current.height() - height()));
+    } catch (const EIniFileError&) {
+        FHost->ScopeLoadError();
+    }
+}
+
+void TScopeForm::SaveSettings() {
+    if (!FFormActivated || !FHost || FHost->ScopeIniFilePath().isEmpty()) return;
+    TIniFile ini(FHost->ScopeIniFilePath());
+    const QRect outer = frameGeometry();
+    ini.WriteInteger(Section, "Width", outer.width());
+    ini.WriteInteger(Section, "Height", outer.height());
+    ini.WriteInteger(Section, "Left", outer.left());
+    ini.WriteInteger(Section, "Top", outer.top());
+    ini.WriteInteger(Section, "CH0Color", ColourNumber(FScopeColors[0]));
+    ini.WriteInteger(Section, "CH1Color", ColourNumber(FScopeColors[1]));
+    ini.WriteString(
+        Section, "YInc",
+        QString::number(
+            qSharedPointerCast<QCPAxisTickerFixed>(ScopeGraph->yAxis->ticker())->tickStep()));
+    ini.WriteInteger(Section, "XRange", FXRange);
+    ini.WriteBool(Section, "CS0", CH0CurCheck->isChecked());
+    ini.WriteBool(Section, "LT0", CH0LTACheck->isChecked());
+    ini.WriteString(Section, "State", isMaximized() ? "Max" : "Nor");
 }

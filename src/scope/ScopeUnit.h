@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class QCheckBox;
 class QCPGraph;
@@ -28,6 +29,9 @@ public:
     virtual int ScopeChannelCount(int Index) const = 0;
     virtual int ScopeChannelLTA(int Index) const = 0;
     virtual void ShowMainWindow() = 0;
+    // The settings file, and the main window's message list for its read errors.
+    virtual QString ScopeIniFilePath() const = 0;
+    virtual void ScopeLoadError() = 0;
 };
 
 // The scope window: streamed values plotted against the running sample number, refreshed ten
@@ -81,7 +85,21 @@ public:
     QPushButton* ResetScopeButton;
     QPushButton* RescaleScopeButton;
     QPushButton* BarGraphButton;
+    QLabel* ColorShape0;
+    QLabel* LTAColShape0;
+    QCheckBox* XCoordCheck;
+    QCheckBox* YCoordCheck;
+    QLabel* CoordinatesLabel;
     QTimer* UpdateTimer;
+
+    // Channel colours (count and LTA traces of channel index 0, and of index 1).
+    std::array<QColor, 2> FScopeColors{QColor(0, 0, 255), QColor(255, 0, 0)};
+    bool Zoomed() const { return FZoomed; }
+
+protected:
+    bool event(QEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void CreateChart();
@@ -93,6 +111,14 @@ private:
     void ResetScopeButtonClick();
     void SettingsButtonClick();
     void SetYRange(double Min, double Max);
+    void ApplySeriesColours();
+    void PickColour();
+    void CoordCheckClick();
+    void MoveCoordinatesLabel(QPoint At);
+    void ChartMouseRelease(QMouseEvent* Event);
+    void UndoZoom();
+    void LoadSettings();
+    void SaveSettings();
 
     TScopeBuffers FBuffers;
     std::array<QCPGraph*, TScopeBuffers::SlotCount> FSeries{};
@@ -103,6 +129,12 @@ private:
     bool FEnCurChs = true;
     bool FEnLTAChs = false;
     bool FNoUpdate = false;
+    bool FZoomed = false;
+    double FZoomX = 0;
+    bool FSetupFormIni = true;
+    bool FFormActivated = false;
+    QPoint FPressAt;                                   // where a button went down on the chart
+    std::optional<std::array<double, 4>> FSavedScales; // X and Y ranges before the first zoom
     TScopeHost* FHost = nullptr;
     TModalDialogs* FDialogs = nullptr;
 };

@@ -21,6 +21,10 @@ struct FakeHost : TScopeHost {
     int ScopeChannelCount(int i) const override { return counts[size_t(i)]; }
     int ScopeChannelLTA(int i) const override { return ltas[size_t(i)]; }
     void ShowMainWindow() override {}
+    QString ini;
+    int loadErrors = 0;
+    QString ScopeIniFilePath() const override { return ini; }
+    void ScopeLoadError() override { ++loadErrors; }
 };
 
 struct RecordingDialogs : TModalDialogs {

@@ -1,0 +1,80 @@
+// The scope window.
+//  - AddXY: one sample's point into full trace buffers (items = points).
+//  - Refresh tick: one tick of a shown offscreen scope with 2 x 5000 points buffered, of which
+//    the 800 that 100 ms bring at 8000 samples/s are new, including the replot.
+#include "ModalDialogs.h"
+#include "ScopeBuffers.h"
+#include "ScopeUnit.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <qcustomplot.h>
+
+namespace {
+
+struct StreamingHost : TScopeHost {
+    bool ScopeStreaming() const override { return true; }
+    bool ScopeDeltaOnly() const override { return false; }
+    int ScopeChannelCount(int) const override { return 1000; }
+    int ScopeChannelLTA(int) const override { return 990; }
+    void ShowMainWindow() override {}
+    QString ScopeIniFilePath() const override { return {}; }
+    void ScopeLoadError() override {}
+};
+
+void Feed(TScopeForm& Scope, int Samples) {
+    for (int i = 0; i < Samples; ++i) {
+        const int x = Scope.XPos();
+        Scope.SetNrOfChartPoints(Scope.NrOfChartPoints() + 1);
+        Scope.AddXY(0, x, 1000 + x % 37);
+        Scope.AddXY(8, x, 990);
+        Scope.SetXPos(x + 1);
+    }
+}
+
+void BM_AddXY(benchmark::State& State) {
+    TScopeBuffers buffers;
+    int x = 0;
+    for (; x < TScopeBuffers::Capacity + 1; ++x) {
+        buffers.SetNrOfChartPoints(buffers.NrOfChartPoints() + 1);
+        buffers.AddXY(0, x, x);
+    }
+    for (auto _ : State) {
+        buffers.SetNrOfChartPoints(buffers.NrOfChartPoints() + 1);
+        buffers.AddXY(0, x, x);
+        ++x;
+        if (x % 1024 == 0) buffers.TakeNew(0); // as the ticks do
+    }
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_AddXY);
+
+void BM_RefreshTick(benchmark::State& State) {
+    StreamingHost host;
+    TModalDialogs dialogs;
+    TScopeForm scope;
+    scope.Bind(host, dialogs);
+    scope.CH0LTACheck->setChecked(true);
+    scope.show();
+    Feed(scope, TScopeBuffers::Capacity);
+    scope.UpdateTimerTimer();
+    QApplication::processEvents();
+    for (auto _ : State) {
+        State.PauseTiming();
+        Feed(scope, 800);
+        State.ResumeTiming();
+        scope.UpdateTimerTimer();
+        scope.ScopeGraph->replot(QCustomPlot::rpImmediateRefresh);
+    }
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_RefreshTick)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <qcustomplot.h>
@@ -29,6 +30,8 @@ struct FakeHost : TScopeHost {
 
 struct RecordingDialogs : TModalDialogs {
     QStringList shown;
+    QColor chosen;
+    QColor ChooseColour(const QColor&) override { return chosen; }
     QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& text,
                                         QMessageBox::StandardButtons) override {
         shown << text;
@@ -52,6 +55,15 @@ struct Scope {
     }
     void Tick() { form.UpdateTimerTimer(); }
     QCPRange X() const { return form.ScopeGraph->xAxis->range(); }
+    // A drag over the chart from one point to another with the given button.
+    void Drag(QPoint From, QPoint To, Qt::MouseButton Button = Qt::LeftButton) {
+        QWidget* chart = form.ScopeGraph;
+        QTest::mousePress(chart, Button, Qt::NoModifier, From);
+        QMouseEvent move(QEvent::MouseMove, To, chart->mapToGlobal(To), Qt::NoButton, Button,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(chart, &move);
+        QTest::mouseRelease(chart, Button, Qt::NoModifier, To);
+    }
     QCPRange Y() const { return form.ScopeGraph->yAxis->range(); }
 };
 
@@ -182,6 +194,105 @@ private slots:
         s.host.deltas = true; // LTA is not plotted in Baseline View
         s.form.CH0CurCheckClick();
         QVERIFY(!s.form.ActiveChannels());
+    }
+
+    void zoomWhileStoppedAndWhileStreaming() {
+        Scope s;
+        s.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.form));
+        s.host.streaming = false;
+        const QCPRange before = s.X();
+        s.Drag({100, 100}, {110, 110}); // 10 pixels: nothing
+        QCOMPARE(s.X(), before);
+        s.Drag({100, 100}, {300, 300});
+        QVERIFY(s.form.Zoomed());
+        QVERIFY(s.X().size() < before.size());
+        QVERIFY(s.Y().size() < 1600);
+        s.Drag({300, 300}, {100, 100}); // leftwards: undone
+        QVERIFY(!s.form.Zoomed());
+        QCOMPARE(s.X().lower, before.lower);
+        QCOMPARE(s.X().upper, before.lower + 600);
+
+        s.host.streaming = true; // while streaming the X axis keeps following the data
+        s.Feed(1000);
+        s.Tick();
+        const QCPRange following = s.X();
+        s.Drag({100, 100}, {300, 300});
+        QVERIFY(!s.form.Zoomed());
+        QCOMPARE(s.X().upper, double(s.form.XPos()));
+        QCOMPARE(s.X().size(), 600.0);
+        QVERIFY(s.Y().size() < 1600); // only the Y zoom remains
+        (void)following;
+    }
+
+    void coordinateLabelTexts() {
+        Scope s;
+        s.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.form));
+        QWidget* chart = s.form.ScopeGraph;
+        auto moveTo = [&](QPoint at) {
+            QMouseEvent move(QEvent::MouseMove, at, chart->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(chart, &move);
+        };
+        s.form.YCoordCheck->setChecked(true);
+        moveTo({200, 150});
+        QVERIFY(s.form.CoordinatesLabel->text().startsWith("Y: "));
+        QCOMPARE(s.form.CoordinatesLabel->pos(), QPoint(220, 146));
+        s.form.XCoordCheck->setChecked(true);
+        moveTo({200, 150});
+        QVERIFY(s.form.CoordinatesLabel->text().startsWith("X: "));
+        QVERIFY(s.form.CoordinatesLabel->text().contains("\n Y: "));
+        s.form.YCoordCheck->setChecked(false);
+        moveTo({200, 150});
+        QVERIFY(!s.form.CoordinatesLabel->text().contains("Y"));
+        s.form.XCoordCheck->setChecked(false);
+        QVERIFY(s.form.CoordinatesLabel->isHidden());
+    }
+
+    void settingsSurviveAndBadOnesAreReported() {
+        QTemporaryDir dir;
+        {
+            Scope s;
+            s.host.ini = dir.filePath("settings.ini");
+            s.dialogs.chosen = QColor(10, 20, 30);
+            QEvent activate(QEvent::WindowActivate);
+            QCoreApplication::sendEvent(&s.form, &activate);
+            QMouseEvent click(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2),
+                              Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(s.form.ColorShape0, &click);
+            s.form.XRangeSpin->setValue(900);
+            s.form.SetXRangeButton->click();
+            s.form.YIncSpin->setValue(25);
+            s.form.YIncButton->click();
+            s.form.CH0LTACheck->setChecked(true);
+        } // saved as the window goes
+        QFile file(dir.filePath("settings.ini"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("CH0Color=" + QByteArray::number(30 * 65536 + 20 * 256 + 10)));
+        QVERIFY(text.contains("XRange=900"));
+        QVERIFY(text.contains("YInc=25"));
+        QVERIFY(text.contains("LT0=-1"));
+        file.close();
+
+        Scope again;
+        again.host.ini = dir.filePath("settings.ini");
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&again.form, &activate);
+        QCOMPARE(again.form.FScopeColors[0], QColor(10, 20, 30));
+        QCOMPARE(again.form.XRangeSpin->value(), 900);
+        QVERIFY(again.form.CH0LTACheck->isChecked());
+        QCOMPARE(again.host.loadErrors, 0);
+
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[ScopeForm]\nCH0Color=blue\nXRange=100000\n");
+        file.close();
+        Scope bad;
+        bad.host.ini = dir.filePath("settings.ini");
+        QCoreApplication::sendEvent(&bad.form, &activate);
+        QCOMPARE(bad.host.loadErrors, 1);
+        QCOMPARE(bad.form.FScopeColors[0], QColor(0, 0, 255)); // the rest keeps its defaults
     }
 
     void baselineViewShowsDeltas() {

@@ -225,6 +225,7 @@ void TPXS733MainForm::DeltaCheckClick() {
     scope.ShowDeltas(on);
     FDeltaOnly = on;
     scope.CH0CurCheckClick();
+    scope.CheckGategoryPanelSize();
     if (!FDeltaOnly) return;
     const TStreamChoice choice = FWindows->StreamSetupForm->Choice();
     if (!choice.CountSamples) {

@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 #include <qcustomplot.h>
 
 #include <algorithm>
@@ -176,7 +177,7 @@ void TScopeForm::CreateSettingsPanel() {
 
     ScopeCategoryPanel = new TCategoryPanelGroup(this);
     ScopeCategoryPanel->setObjectName("ScopeCategoryPanel");
-    ScopeCategoryPanel->setFixedWidth(201);
+    ScopeCategoryPanel->setFixedWidth(FCatPanelWidth);
 
     CurValCategory = new TCategoryPanel("Count");
     CurValCategory->setObjectName("CurValCategory");
@@ -454,8 +455,50 @@ void TScopeForm::ResetScopeButtonClick() {
 
 void TScopeForm::SettingsButtonClick() {
     const bool show = ScopeCategoryPanel->width() <= 10;
-    ScopeCategoryPanel->setFixedWidth(show ? 201 : 0);
+    for (TCategoryPanel* group : {CurValCategory, SetupCategory})
+        group->setVisible(show);
+    LTACategory->setVisible(show && !(FHost && FHost->ScopeDeltaOnly()));
     SettingsButton->setIcon(QIcon(show ? ":/images/Arrow_Right.svg" : ":/images/Arrow_Left.svg"));
+    // A 100 ms slide in from the right, or out to it.
+    auto* slide = new QVariantAnimation(ScopeCategoryPanel);
+    slide->setDuration(100);
+    slide->setStartValue(show ? 0 : ScopeCategoryPanel->width());
+    slide->setEndValue(show ? FCatPanelWidth : 0);
+    connect(slide, &QVariantAnimation::valueChanged, ScopeCategoryPanel,
+            [this](const QVariant& Width) { ScopeCategoryPanel->setFixedWidth(Width.toInt()); });
+    if (show)
+        connect(slide, &QVariantAnimation::finished, this, &TScopeForm::CheckGategoryPanelSize);
+    slide->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void TScopeForm::CheckGategoryPanelSize() {
+    int needed = CurValCategory->sizeHint().height() + SetupCategory->sizeHint().height();
+    if (LTACategory->isVisible()) needed += LTACategory->sizeHint().height();
+    const bool scrolls = needed > ScopeCategoryPanel->height();
+    ScopeCategoryPanel->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn
+                                                           : Qt::ScrollBarAlwaysOff);
+    const int target = FCatPanelWidth + (scrolls ? 17 : 0);
+    // A hidden panel stays hidden.
+    if (ScopeCategoryPanel->width() != target && ScopeCategoryPanel->width() != 0)
+        ScopeCategoryPanel->setFixedWidth(target);
+}
+
+void TScopeForm::resizeEvent(QResizeEvent* Event) {
+    QWidget::resizeEvent(Event);
+    // A window larger than the work area by more than 10 pixels is fitted to it.
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        const QRect outer = frameGeometry();
+        if (!area.isEmpty() &&
+            (area.height() < outer.height() - 10 || area.width() < outer.width() - 10))
+            setGeometry(area.adjusted(0, 0, width() - outer.width(), height() - outer.height()));
+    }
+    CheckGategoryPanelSize();
+}
+
+void TScopeForm::closeEvent(QCloseEvent* Event) {
+    FRunPos = pos(); // the next showing puts it back here
+    QWidget::closeEvent(Event);
 }
 
 void TScopeForm::ApplySeriesColours() {
@@ -589,6 +632,7 @@ bool TScopeForm::event(QEvent* Event) {
 }
 
 void TScopeForm::showEvent(QShowEvent* Event) {
+    if (FRunPos && !Event->spontaneous()) move(*std::exchange(FRunPos, std::nullopt));
     QWidget::showEvent(Event);
     ScopeGraph->replot(QCustomPlot::rpQueuedReplot); // it was not drawn while hidden
 }

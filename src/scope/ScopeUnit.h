@@ -64,6 +64,8 @@ public:
     void UpdateTimerTimer();
     // The main window's Baseline View: deltas instead of counts, no LTA.
     void ShowDeltas(bool On);
+    // Fits the settings panel's width to whether its groups need a scroll bar.
+    void CheckGategoryPanelSize();
 
     QCustomPlot* ScopeGraph;
     QPushButton* SettingsButton;
@@ -99,6 +101,8 @@ public:
 protected:
     bool event(QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
@@ -135,6 +139,8 @@ private:
     bool FFormActivated = false;
     QPoint FPressAt;                                   // where a button went down on the chart
     std::optional<std::array<double, 4>> FSavedScales; // X and Y ranges before the first zoom
+    std::optional<QPoint> FRunPos;                     // where the window was closed
+    static constexpr int FCatPanelWidth = 201;
     TScopeHost* FHost = nullptr;
     TModalDialogs* FDialogs = nullptr;
 };

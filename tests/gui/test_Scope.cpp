@@ -295,6 +295,18 @@ private slots:
         QCOMPARE(bad.form.FScopeColors[0], QColor(0, 0, 255)); // the rest keeps its defaults
     }
 
+    void settingsPanelSlidesOutAndIn() {
+        Scope s;
+        s.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.form));
+        s.form.SettingsButton->click();
+        QTRY_COMPARE(s.form.ScopeCategoryPanel->width(), 0);
+        QVERIFY(s.form.SetupCategory->isHidden());
+        s.form.SettingsButton->click();
+        QTRY_VERIFY(s.form.ScopeCategoryPanel->width() >= 201);
+        QVERIFY(s.form.SetupCategory->isVisible());
+    }
+
     void baselineViewShowsDeltas() {
         Scope s;
         s.form.ShowDeltas(true);

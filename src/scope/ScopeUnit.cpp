@@ -185,12 +185,14 @@ void TScopeForm::CreateSettingsPanel() {
     CH0PTShape = new QLabel(CurValCategory->Content());
     CH0PTShape->setObjectName("CH0PTShape");
     CH0PTShape->setFixedSize(31, 26);
+    CH0PTShape->setScaledContents(true);
     ColorShape0 = new QLabel(CurValCategory->Content());
     ColorShape0->setObjectName("ColorShape0");
     auto* count = new QHBoxLayout(CurValCategory->Content());
     count->addWidget(ColorShape0);
     count->addWidget(CH0CurCheck);
     count->addWidget(CH0PTShape);
+    count->addStretch();
 
     LTACategory = new TCategoryPanel("Long Term Averages (LTA)");
     LTACategory->setObjectName("LTACategory");
@@ -258,6 +260,9 @@ void TScopeForm::CreateSettingsPanel() {
         connect(box, &QCheckBox::toggled, this, &TScopeForm::CoordCheckClick);
     }
     auto* setup = new QVBoxLayout(SetupCategory->Content());
+    setup->setContentsMargins(4, 4, 4, 4);
+    form->setContentsMargins(4, 4, 4, 4);
+    form->setHorizontalSpacing(4);
     setup->addWidget(scope);
     setup->addWidget(ResetScopeButton);
     setup->addWidget(RescaleScopeButton);

@@ -41,6 +41,7 @@ void TCategoryPanel::SetCollapsed(bool Collapsed) {
     FContent->setVisible(!Collapsed);
     FHeader->setChecked(!Collapsed);
     FHeader->setArrowType(Collapsed ? Qt::RightArrow : Qt::DownArrow);
+    emit CollapsedChanged(Collapsed);
 }
 
 TCategoryPanelGroup::TCategoryPanelGroup(QWidget* Parent) : QScrollArea(Parent) {

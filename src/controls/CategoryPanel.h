@@ -21,6 +21,10 @@ public:
     void Collapse() { SetCollapsed(true); }
     void SetCollapsed(bool Collapsed);
 
+signals:
+    // The panel was collapsed or expanded.
+    void CollapsedChanged(bool Collapsed);
+
 private:
     QToolButton* FHeader;
     QWidget* FContent;

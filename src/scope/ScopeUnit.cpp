@@ -28,6 +28,7 @@ namespace {
 
 constexpr int RefreshMs = 100;
 constexpr int ZoomThreshold = 16; // pixels a zoom drag must span both ways
+constexpr int ZoomSteps = 8;
 const QString Section = QStringLiteral("ScopeForm");
 constexpr int CountSlot = 0;
 constexpr int LTASlot = 8;
@@ -282,8 +283,11 @@ void TScopeForm::CreateSettingsPanel() {
         if (FHost) FHost->ShowMainWindow();
     });
 
-    for (TCategoryPanel* panel : {CurValCategory, LTACategory, SetupCategory})
+    for (TCategoryPanel* panel : {CurValCategory, LTACategory, SetupCategory}) {
         ScopeCategoryPanel->AddPanel(panel);
+        connect(panel, &TCategoryPanel::CollapsedChanged, this,
+                &TScopeForm::CheckGategoryPanelSize);
+    }
 }
 
 void TScopeForm::AddXY(int SeriesNr, int X, int Y) {
@@ -435,6 +439,39 @@ void TScopeForm::SetXRangeButtonClick() {
     if (range < 100 || range > 1500) return;
     FXRange = range;
     ApplyXRange();
+}
+
+void TScopeForm::AnimateZoom(const QCPRange& X, const QCPRange& Y) {
+    // Eight steps from the current scales to the rectangle's; the last is set at once, so
+    // that what follows the zoom sees the new scales.
+    const QCPRange fromX = ScopeGraph->xAxis->range();
+    const QCPRange fromY = ScopeGraph->yAxis->range();
+    ScopeGraph->xAxis->setRange(X);
+    ScopeGraph->yAxis->setRange(Y);
+    auto* zoom = new QVariantAnimation(ScopeGraph);
+    zoom->setDuration(ZoomSteps * 15);
+    zoom->setStartValue(0.0);
+    zoom->setEndValue(1.0);
+    const auto between = [](const QCPRange& A, const QCPRange& B, double T) {
+        return QCPRange(A.lower + (B.lower - A.lower) * T, A.upper + (B.upper - A.upper) * T);
+    };
+    connect(zoom, &QVariantAnimation::valueChanged, ScopeGraph, [=, this](const QVariant& V) {
+        const double t = std::max(std::ceil(V.toDouble() * ZoomSteps), 1.0) / ZoomSteps;
+        if (t >= 1.0) return; // the end is set already
+        // The X axis of a streaming scope is not animated: it follows the data.
+        if (!(FHost && FHost->ScopeStreaming())) ScopeGraph->xAxis->setRange(between(fromX, X, t));
+        ScopeGraph->yAxis->setRange(between(fromY, Y, t));
+        ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+    });
+    connect(zoom, &QVariantAnimation::finished, ScopeGraph, [=, this] {
+        if (!(FHost && FHost->ScopeStreaming()))
+            ScopeGraph->xAxis->setRange(X);
+        else
+            ApplyXRange();
+        ScopeGraph->yAxis->setRange(Y);
+        ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+    });
+    zoom->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void TScopeForm::UndoZoom() {
@@ -614,10 +651,10 @@ void TScopeForm::ChartMouseRelease(QMouseEvent* Event) {
             FSavedScales = {ScopeGraph->xAxis->range().lower, ScopeGraph->xAxis->range().upper,
                             ScopeGraph->yAxis->range().lower, ScopeGraph->yAxis->range().upper};
         const QRect area = QRect(FPressAt, to).normalized();
-        ScopeGraph->xAxis->setRange(ScopeGraph->xAxis->pixelToCoord(area.left()),
-                                    ScopeGraph->xAxis->pixelToCoord(area.right()));
-        ScopeGraph->yAxis->setRange(ScopeGraph->yAxis->pixelToCoord(area.bottom()),
-                                    ScopeGraph->yAxis->pixelToCoord(area.top()));
+        AnimateZoom(QCPRange(ScopeGraph->xAxis->pixelToCoord(area.left()),
+                             ScopeGraph->xAxis->pixelToCoord(area.right())),
+                    QCPRange(ScopeGraph->yAxis->pixelToCoord(area.bottom()),
+                             ScopeGraph->yAxis->pixelToCoord(area.top())));
         if (streaming)
             ApplyXRange(); // the X axis keeps following the data; the Y zoom stays
         else

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QCPGraph;
+class QCPRange;
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
@@ -121,6 +122,7 @@ private:
     void MoveCoordinatesLabel(QPoint At);
     void ChartMouseRelease(QMouseEvent* Event);
     void UndoZoom();
+    void AnimateZoom(const QCPRange& X, const QCPRange& Y);
     void LoadSettings();
     void SaveSettings();
 

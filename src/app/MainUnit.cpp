@@ -109,7 +109,7 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
     DisplayTimer->setObjectName("DisplayTimer");
     DisplayTimer->setSingleShot(true);
     DisplayTimer->setInterval(20);
-    connect(DisplayTimer, &QTimer::timeout, this, &TPXS733MainForm::ShowNewestSample);
+    connect(DisplayTimer, &QTimer::timeout, this, &TPXS733MainForm::DisplayTimerTimer);
 
     LoadImages();
     CreateToolTips();

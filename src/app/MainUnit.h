@@ -239,6 +239,7 @@ private:
     void UpdateIndicators(const TDecodedSample& Sample);
     void UpdateGraphs(const TDecodedSample& Sample);
     void ShowNewestSample();
+    void DisplayTimerTimer();
     void BarTimerTimer();
 
     // Dongle connection (MainUnitConnection.cpp).

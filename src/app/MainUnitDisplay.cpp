@@ -102,11 +102,20 @@ void TPXS733MainForm::PXS731Device1Streaming(const quint8* Data, int Size) {
     if (sample.Multipliers) FMirrors[0] = *sample.Multipliers;
     if (sample.SysFlags) FSysFlags = *sample.SysFlags;
     FeedScope(sample);
-    // The screen shows a sample at once, and then the newest one at most every 20 ms: every
-    // label change repaints, and a fast stream would repaint for every sample.
+    // Every label change repaints, so a fast stream must not repaint for every sample: while
+    // the bar timer runs the newest sample is shown at its tick, together with the bars;
+    // otherwise a sample shows at once and the next ones at most every 20 ms.
     FShownSample = sample;
     FSamplePending = true;
-    if (!DisplayTimer->isActive()) ShowNewestSample();
+    if (BarTimer->isActive() || DisplayTimer->isActive()) return;
+    ShowNewestSample();
+    DisplayTimer->start();
+}
+
+void TPXS733MainForm::DisplayTimerTimer() {
+    if (!FSamplePending) return;
+    ShowNewestSample();
+    DisplayTimer->start();
 }
 
 void TPXS733MainForm::ShowNewestSample() {
@@ -114,7 +123,6 @@ void TPXS733MainForm::ShowNewestSample() {
     FSamplePending = false;
     UpdateIndicators(FShownSample);
     UpdateGraphs(FShownSample);
-    DisplayTimer->start();
 }
 
 int TPXS733MainForm::GetChannelCount(int Index) const {
@@ -207,6 +215,7 @@ void TPXS733MainForm::ShowMainWindow() {
 }
 
 void TPXS733MainForm::BarTimerTimer() {
+    ShowNewestSample();
     BarGraph->layer(BarsLayer)->replot();
 }
 

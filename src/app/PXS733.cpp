@@ -17,6 +17,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -96,11 +97,82 @@ void SaveScreenshotsAndQuit(const QString& Folder, QWidget* MainForm) {
     MainForm->close();
 }
 
+// The program's options; help and version are answered before any window system is needed.
+void AddOptions(QCommandLineParser& Parser) {
+    Parser.setApplicationDescription("PXS733 debug and display application");
+    Parser.addHelpOption();
+    Parser.addVersionOption();
+    Parser.addOption(
+        {"remote", "Send TEXT to the running application and print its answer.", "TEXT"});
+    Parser.addOption({"screenshots",
+                      "Save a PNG of every shown window to DIR after a few "
+                      "seconds, then exit.",
+                      "DIR"});
+    Parser.addOption({"simulate", "Run against a simulated dongle instead of real hardware."});
+    Parser.addOption({"sim-model",
+                      "Model of the simulated dongle (LK600, LK610, LK620, MV800, "
+                      "RM800, LK510).",
+                      "MODEL", "LK600"});
+    Parser.addOption(
+        {"sim-firmware", "Firmware version of the simulated dongle, hexadecimal.", "HEX", "0105"});
+    Parser.addOption({"sim-serial", "Serial number of the simulated dongle.", "TEXT", "SIM000001"});
+    Parser.addOption({"sim-latency-ms", "Reply latency of the simulated dongle.", "MS", "0"});
+}
+
+// Answers --help, --version and a command line that does not parse; nothing when the
+// program is to run.
+std::optional<int> AnswerCommandLine(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(PXS733_VERSION);
+    QCommandLineParser parser;
+    AddOptions(parser);
+    // The window system's own options (-platform, -style, ...) are taken by it later.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    static const QStringList windowSystemOptions = {"platform",
+                                                    "platformpluginpath",
+                                                    "platformtheme",
+                                                    "plugin",
+                                                    "qwindowgeometry",
+                                                    "qwindowicon",
+                                                    "qwindowtitle",
+                                                    "reverse",
+                                                    "session",
+                                                    "style",
+                                                    "stylesheet",
+                                                    "widgetcount",
+                                                    "display",
+                                                    "geometry",
+                                                    "nograb",
+                                                    "dograb",
+                                                    "sync"};
+    const bool parsed = parser.parse(QCoreApplication::arguments());
+    const QStringList unknown = parser.unknownOptionNames();
+    const bool onlyWindowSystem =
+        !unknown.isEmpty() && std::all_of(unknown.begin(), unknown.end(), [](const QString& o) {
+            return windowSystemOptions.contains(o);
+        });
+    if (!parsed && !onlyWindowSystem) {
+        std::fprintf(stderr, "%s\n\n%s", qPrintable(parser.errorText()),
+                     qPrintable(parser.helpText()));
+        return 2;
+    }
+    if (parser.isSet("help")) {
+        std::printf("%s", qPrintable(parser.helpText()));
+        return 0;
+    }
+    if (parser.isSet("version")) {
+        std::printf("pxs733 %s\n", PXS733_VERSION);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--remote") == 0) return RunRemote(argc, argv, argv[i + 1]);
+    if (const std::optional<int> answered = AnswerCommandLine(argc, argv)) return *answered;
 
     QApplication app(argc, argv);
     app.setStyle(new THintDelayStyle);
@@ -108,23 +180,7 @@ int main(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription("PXS733 debug and display application");
-    parser.addHelpOption();
-    parser.addOption(
-        {"remote", "Send TEXT to the running application and print its answer.", "TEXT"});
-    parser.addOption({"screenshots",
-                      "Save a PNG of every shown window to DIR after a few "
-                      "seconds, then exit.",
-                      "DIR"});
-    parser.addOption({"simulate", "Run against a simulated dongle instead of real hardware."});
-    parser.addOption({"sim-model",
-                      "Model of the simulated dongle (LK600, LK610, LK620, MV800, "
-                      "RM800, LK510).",
-                      "MODEL", "LK600"});
-    parser.addOption(
-        {"sim-firmware", "Firmware version of the simulated dongle, hexadecimal.", "HEX", "0105"});
-    parser.addOption({"sim-serial", "Serial number of the simulated dongle.", "TEXT", "SIM000001"});
-    parser.addOption({"sim-latency-ms", "Reply latency of the simulated dongle.", "MS", "0"});
+    AddOptions(parser);
     parser.process(app);
 
     // The HID access outlives every window.

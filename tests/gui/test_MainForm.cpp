@@ -274,6 +274,36 @@ private slots:
         QVERIFY(!app.windows.ScopeForm->isVisible());
     }
 
+    void commandLineAnswersWithoutAWindow() {
+        struct Case {
+            QStringList arguments;
+            int exitCode;
+            QStringList printed; // on standard output or error
+        };
+        const Case cases[] = {
+            {{"--version"}, 0, {"pxs733 1.0.1.10"}},
+            {{"--help"},
+             0,
+             {"--simulate", "--sim-model", "--sim-firmware", "--sim-serial", "--sim-latency-ms",
+              "--remote", "--screenshots", "--version"}},
+            {{"--no-such-option"}, 2, {"Unknown option 'no-such-option'", "Usage:"}},
+        };
+        for (const Case& c : cases) {
+            QProcess program;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove("DISPLAY"); // no window system is needed for these
+            env.remove("QT_QPA_PLATFORM");
+            program.setProcessEnvironment(env);
+            program.start(PXS733_EXECUTABLE, c.arguments);
+            QVERIFY(program.waitForFinished(10000));
+            QCOMPARE(program.exitCode(), c.exitCode);
+            const QString printed =
+                program.readAllStandardOutput() + program.readAllStandardError();
+            for (const QString& text : c.printed)
+                QVERIFY2(printed.contains(text), qPrintable(text));
+        }
+    }
+
     void exitMenuClosesTheWindow() {
         Application app;
         app.form->show();

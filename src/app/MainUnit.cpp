@@ -9,6 +9,7 @@
 #include "KvrListBox.h"
 #include "MainLayout.h"
 #include "ScopeUnit.h"
+#include "SendCommandsUnit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -384,6 +385,8 @@ void TPXS733MainForm::CreateRightColumn() {
     connect(PowerButton, &QPushButton::clicked, this, &TPXS733MainForm::PowerButtonClick);
     engineering->addWidget(DataMissLabel);
     engineering->addWidget(ShowSendCommandsButton);
+    connect(ShowSendCommandsButton, &QPushButton::clicked, this,
+            [this] { FWindows->SendCommands->StartTracing(*KelvraHidTool1); });
     EngineeringCategoryPanel->hide();
 
     for (TCategoryPanel* p : {IndicatorsCategory, DebugCategory, EngineeringCategoryPanel})

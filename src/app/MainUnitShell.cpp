@@ -14,6 +14,7 @@
 #include "ModalDialogs.h"
 #include "RemoteCommand.h"
 #include "ScopeUnit.h"
+#include "SendCommandsUnit.h"
 #include "StreamSetupUnit.h"
 #include "ToolTipManager.h"
 
@@ -52,6 +53,7 @@ void TPXS733MainForm::BindWindows(const TPXS733Windows& Windows) {
     FWindows = &Windows;
     Windows.StreamSetupForm->Bind(*this, *Windows.ScopeForm);
     Windows.ScopeForm->Bind(*this, FDialogs);
+    Windows.SendCommands->Bind(FDialogs, [this] { return IniFilePath; });
     Windows.ScopeForm->CH0PTShape->setPixmap(FImages.value("CHNoneScope"));
 }
 

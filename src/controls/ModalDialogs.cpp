@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
+#include <QFileDialog>
 
 int TModalDialogs::Exec(QDialog& Dialog) {
     return Dialog.exec();
@@ -13,6 +14,10 @@ QMessageBox::StandardButton TModalDialogs::Message(QMessageBox::Icon Kind, const
     QMessageBox box(Kind, QApplication::applicationDisplayName(), Text, Buttons,
                     QApplication::activeWindow());
     return QMessageBox::StandardButton(box.exec());
+}
+
+QString TModalDialogs::SaveFileName(const QString& Caption) {
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), Caption);
 }
 
 QColor TModalDialogs::ChooseColour(const QColor& Initial) {

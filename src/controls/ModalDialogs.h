@@ -17,4 +17,6 @@ public:
                                                 QMessageBox::StandardButtons Buttons);
     // The platform's colour chooser preset to Initial; an invalid colour when cancelled.
     virtual QColor ChooseColour(const QColor& Initial);
+    // The platform's save-file dialog (asking before it replaces a file); empty when cancelled.
+    virtual QString SaveFileName(const QString& Caption);
 };

@@ -2,8 +2,8 @@
 
 #include "CategoryPanel.h"
 #include "IniFile.h"
-#include "MainFormSettings.h"
 #include "ModalDialogs.h"
+#include "WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -693,27 +693,7 @@ void TScopeForm::LoadSettings() {
         SetXRangeButtonClick();
         CH0CurCheck->setChecked(ini.ReadBool(Section, "CS0", true));
         CH0LTACheck->setChecked(ini.ReadBool(Section, "LT0", false));
-        const QRect current = frameGeometry();
-        const bool maximized = ini.ReadString(Section, "State", "Nor") == "Max";
-        const qint64 left = ini.ReadInteger(Section, "Left", current.left());
-        const qint64 top = ini.ReadInteger(Section, "Top", current.top());
-        const int margin = maximized ? 10 : 0;
-        if (left + margin > INT_MAX || top + margin > INT_MAX) return;
-        const QPoint corner(int(left) + margin, int(top) + margin);
-        const QScreen* screen = QGuiApplication::screenAt(corner);
-        if (!screen) return; // off every monitor: the centred default stays
-        move(int(left), int(top));
-        if (maximized) {
-            showMaximized();
-            return;
-        }
-        const std::optional<QSize> size =
-            MainFormSettings::FittedSize(ini.ReadInteger(Section, "Width", current.width()),
-                                         ini.ReadInteger(Section, "Height", current.height()),
-                                         screen->availableGeometry().size());
-        if (size)
-            resize(size->width() - (current.width() - width()),
-                   size->height() - (current.height() - height()));
+        WindowPlacement::Load(ini, Section, *this);
     } catch (const EIniFileError&) {
         FHost->ScopeLoadError();
     }

@@ -1,0 +1,46 @@
+#include "WindowPlacement.h"
+
+#include "IniFile.h"
+#include "MainFormSettings.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <climits>
+
+namespace WindowPlacement {
+
+void Load(const TIniFile& Ini, const QString& Section, QWidget& Window) {
+    const QRect current = Window.frameGeometry();
+    const bool maximized = Ini.ReadString(Section, "State", "Nor") == "Max";
+    const qint64 left = Ini.ReadInteger(Section, "Left", current.left());
+    const qint64 top = Ini.ReadInteger(Section, "Top", current.top());
+    const int margin = maximized ? 10 : 0;
+    if (left + margin > INT_MAX || top + margin > INT_MAX) return; // on no monitor
+    const QScreen* screen =
+        QGuiApplication::screenAt(QPoint(int(left) + margin, int(top) + margin));
+    if (!screen) return;
+    Window.move(int(left), int(top));
+    if (maximized) {
+        Window.setWindowState(Window.windowState() | Qt::WindowMaximized);
+        return;
+    }
+    const std::optional<QSize> size = MainFormSettings::FittedSize(
+        Ini.ReadInteger(Section, "Width", current.width()),
+        Ini.ReadInteger(Section, "Height", current.height()), screen->availableGeometry().size());
+    if (size)
+        Window.resize(size->width() - (current.width() - Window.width()),
+                      size->height() - (current.height() - Window.height()));
+}
+
+void Save(TIniFile& Ini, const QString& Section, const QWidget& Window) {
+    const QRect outer = Window.frameGeometry();
+    Ini.WriteInteger(Section, "Width", outer.width());
+    Ini.WriteInteger(Section, "Height", outer.height());
+    Ini.WriteInteger(Section, "Left", outer.left());
+    Ini.WriteInteger(Section, "Top", outer.top());
+    Ini.WriteString(Section, "State", Window.isMaximized() ? "Max" : "Nor");
+}
+
+} // namespace WindowPlacement

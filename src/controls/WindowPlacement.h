@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+class TIniFile;
+
+// A window's placement in a section of the settings file: "State" ("Max" or "Nor"), "Left",
+// "Top", "Width" and "Height", as the main window keeps its own.
+namespace WindowPlacement {
+
+// Moves a maximised window to (Left, Top) when (Left + 10, Top + 10) lies on a monitor; a
+// normal one when (Left, Top) does, then gives it the stored size fitted to that monitor.
+// Off every monitor the window keeps its place. Raises EIniFileError on a value that does not
+// parse.
+void Load(const TIniFile& Ini, const QString& Section, QWidget& Window);
+// Writes the five keys in the order Width, Height, Left, Top, State; errors are ignored.
+void Save(TIniFile& Ini, const QString& Section, const QWidget& Window);
+
+} // namespace WindowPlacement

@@ -54,6 +54,7 @@ void TPXS733MainForm::BindWindows(const TPXS733Windows& Windows) {
     Windows.StreamSetupForm->Bind(*this, *Windows.ScopeForm);
     Windows.ScopeForm->Bind(*this, FDialogs);
     Windows.SendCommands->Bind(FDialogs, [this] { return IniFilePath; });
+    Windows.HintTipsForm->Bind(FShowTips);
     Windows.ScopeForm->CH0PTShape->setPixmap(FImages.value("CHNoneScope"));
 }
 

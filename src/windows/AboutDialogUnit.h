@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QUrl>
+
+#include <functional>
 
 class QLabel;
 
-// The About box: product, version and the maker's web address.
+// The About box: the maker's logo, product and version, and the maker's web address.
 class TAboutDialog : public QDialog {
     Q_OBJECT
 public:
@@ -12,7 +15,16 @@ public:
 
     // Shows the application's version with the product name and the maker's address.
     void SetVersion(const QString& AppVersion);
+    // Opens a web page in the user's browser; replaceable so that tests see the request.
+    std::function<void(const QUrl&)> OpenUrl;
 
+    QLabel* LogoImage;
     QLabel* InfoLabel;
     QLabel* SiteLabel;
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    void SetSiteHighlight(bool On);
 };

@@ -7,6 +7,7 @@
 #include "SimUpdater.h"
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
+#include "adpInstanceControl.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -183,6 +184,10 @@ int main(int argc, char** argv) {
     AddOptions(parser);
     parser.process(app);
 
+    // One copy per program path: a second one brings the first forward and ends unseen.
+    TadpInstanceControl adpInstanceControl1;
+    if (!adpInstanceControl1.Register(QCoreApplication::applicationFilePath())) return 0;
+
     // The HID access outlives every window.
     std::unique_ptr<THidAccess> hid;
     std::unique_ptr<TSimUpdater> updater;
@@ -211,6 +216,11 @@ int main(int argc, char** argv) {
     TRemoteCommandServer remote(
         [mainForm](const QString& Text) { return mainForm->HandleRemoteCommand(Text); });
     remote.Listen();
+    adpInstanceControl1.OnRaiseRequest = [mainForm] {
+        mainForm->showNormal();
+        mainForm->raise();
+        mainForm->activateWindow();
+    };
 
     if (parser.isSet("screenshots")) {
         const QString folder = parser.value("screenshots");

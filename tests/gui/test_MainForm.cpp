@@ -10,6 +10,7 @@
 #include "SimHidAccess.h"
 #include "StreamSetupUnit.h"
 #include "VirtualDongle.h"
+#include "adpInstanceControl.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -272,6 +273,46 @@ private slots:
         QVERIFY(app.windows.ScopeForm->isVisible());
         QTest::keyClick(app.form->windowHandle(), Qt::Key_F3);
         QVERIFY(!app.windows.ScopeForm->isVisible());
+    }
+
+    void oneCopyPerProgramPath() {
+        // Two guards in one process are refused; the shared name drops backslashes and blanks.
+        {
+            TadpInstanceControl guard;
+            QVERIFY_THROWS_EXCEPTION(EInstanceControl, TadpInstanceControl());
+            QCOMPARE(TadpInstanceControl::MappingName("C:\\Tools\\Sensor GUI\\app.exe"),
+                     QString("C:ToolsSensorGUIapp.exe"));
+        }
+        auto start = [](const QString& program) {
+            auto copy = std::make_unique<QProcess>();
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+            copy->setProcessEnvironment(env);
+            copy->start(program, {"--simulate"});
+            return copy;
+        };
+        auto first = start(PXS733_EXECUTABLE);
+        QVERIFY(first->waitForStarted());
+        QTest::qWait(1500); // registered and listening
+        auto second = start(PXS733_EXECUTABLE);
+        QVERIFY(second->waitForFinished(5000)); // refused: ends at once, showing nothing
+        QCOMPARE(second->exitCode(), 0);
+
+        // A copy of the program in another folder is another program.
+        QTemporaryDir other;
+        const QString copyPath = other.filePath("pxs733");
+        QVERIFY(QFile::copy(PXS733_EXECUTABLE, copyPath));
+        auto elsewhere = start(copyPath);
+        QVERIFY(!elsewhere->waitForFinished(1500));
+
+        first->kill();
+        first->waitForFinished();
+        auto third = start(PXS733_EXECUTABLE); // the first has ended: runs normally
+        QVERIFY(!third->waitForFinished(1500));
+        for (auto* copy : {elsewhere.get(), third.get()}) {
+            copy->kill();
+            copy->waitForFinished();
+        }
     }
 
     void commandLineAnswersWithoutAWindow() {

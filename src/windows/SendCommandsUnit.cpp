@@ -8,10 +8,10 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QTreeWidget>
 
@@ -132,10 +132,10 @@ void TSendCommands::SaveToFile() {
         const qint64 ms = ListBox1->topLevelItem(i)->text(0).toLongLong(&ok);
         times << (ok ? ms : -1);
     }
-    QFile file(path);
+    // Written aside and put in place whole: a failure leaves nothing half-written.
+    QSaveFile file(path);
     const QByteArray text = CommandTrace::FileText(Lines(), times, IncludeTimesCheck->isChecked());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size() ||
-        !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
         FDialogs->Message(QMessageBox::Critical,
                           QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()),
                           QMessageBox::Ok);

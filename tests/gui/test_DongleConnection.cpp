@@ -3,6 +3,7 @@
 #include "ModalDialogs.h"
 #include "SimHidAccess.h"
 #include "SimUpdater.h"
+#include "TestDialogs.h"
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
 
@@ -15,19 +16,6 @@
 
 namespace {
 
-// Records every message box and answers it with the next of the given answers (OK after).
-struct AnsweringDialogs : TModalDialogs {
-    QStringList shown;
-    QList<QMessageBox::StandardButton> answers;
-    int Exec(QDialog&) override { return QDialog::Rejected; }
-    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& text,
-                                        QMessageBox::StandardButtons buttons) override {
-        shown << text;
-        if (!answers.isEmpty() && buttons.testFlag(answers.first())) return answers.takeFirst();
-        return QMessageBox::Ok;
-    }
-};
-
 std::shared_ptr<TVirtualDongle> Dongle(quint16 ProductID, quint32 Firmware, bool RF = false) {
     TVirtualDongleConfig config;
     config.ProductID = ProductID;
@@ -39,7 +27,7 @@ std::shared_ptr<TVirtualDongle> Dongle(quint16 ProductID, quint32 Firmware, bool
 // The application on simulated HID access with a simulated updater whose minimum versions
 // are Minimum; no updater at all when Minimum is 0.
 struct Application {
-    AnsweringDialogs dialogs;
+    TTestDialogs dialogs;
     TSimHidAccess hid;
     std::shared_ptr<TVirtualDongle> dongle;
     std::unique_ptr<TSimUpdater> updater;
@@ -90,10 +78,7 @@ class TestDongleConnection : public QObject {
     QTemporaryDir home;
 
 private slots:
-    void initTestCase() {
-        qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
-        qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
-    }
+    void initTestCase() { UsePrivateFolders(home); }
 
     void lk600AtExactlyItsMinimumIsAccepted() {
         Application app(Dongle(0x0102, 0x0105), 0x0105);

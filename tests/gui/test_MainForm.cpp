@@ -9,6 +9,7 @@
 #include "SendCommandsUnit.h"
 #include "SimHidAccess.h"
 #include "StreamSetupUnit.h"
+#include "TestDialogs.h"
 #include "VirtualDongle.h"
 #include "adpInstanceControl.h"
 
@@ -28,23 +29,9 @@
 
 namespace {
 
-// Answers every modal dialog at once and remembers which were shown.
-struct RecordingDialogs : TModalDialogs {
-    QStringList shown;
-    int Exec(QDialog& dialog) override {
-        shown << dialog.objectName();
-        return QDialog::Rejected;
-    }
-    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& text,
-                                        QMessageBox::StandardButtons) override {
-        shown << text;
-        return QMessageBox::Ok;
-    }
-};
-
 // The six windows as the program creates them, on simulated HID access.
 struct Application {
-    RecordingDialogs dialogs;
+    TTestDialogs dialogs;
     TSimHidAccess hid;
     TPXS733Windows windows{dialogs, hid, {}};
     TPXS733MainForm* form = windows.MainForm;

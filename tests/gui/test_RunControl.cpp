@@ -8,6 +8,7 @@
 #include "SimHidAccess.h"
 #include "SimUpdater.h"
 #include "StreamSetupUnit.h"
+#include "TestDialogs.h"
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
 
@@ -23,20 +24,10 @@
 
 namespace {
 
-struct RecordingDialogs : TModalDialogs {
-    QStringList shown;
-    int Exec(QDialog&) override { return QDialog::Rejected; }
-    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& text,
-                                        QMessageBox::StandardButtons) override {
-        shown << text;
-        return QMessageBox::Ok;
-    }
-};
-
 // The application with an accepted, current LK620 (it can supply 1.8 V) driving a virtual
 // PXS733.
 struct Application {
-    RecordingDialogs dialogs;
+    TTestDialogs dialogs;
     TSimHidAccess hid;
     std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
     std::shared_ptr<TVirtualDongle> dongle;
@@ -108,10 +99,7 @@ class TestRunControl : public QObject {
     QTemporaryDir home;
 
 private slots:
-    void initTestCase() {
-        qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
-        qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
-    }
+    void initTestCase() { UsePrivateFolders(home); }
 
     void walksThroughEveryState() {
         Application app;

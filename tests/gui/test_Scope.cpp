@@ -1,6 +1,7 @@
 #include "CategoryPanel.h"
 #include "ModalDialogs.h"
 #include "ScopeUnit.h"
+#include "TestDialogs.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -28,20 +29,9 @@ struct FakeHost : TScopeHost {
     void ScopeLoadError() override { ++loadErrors; }
 };
 
-struct RecordingDialogs : TModalDialogs {
-    QStringList shown;
-    QColor chosen;
-    QColor ChooseColour(const QColor&) override { return chosen; }
-    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& text,
-                                        QMessageBox::StandardButtons) override {
-        shown << text;
-        return QMessageBox::Ok;
-    }
-};
-
 struct Scope {
     FakeHost host;
-    RecordingDialogs dialogs;
+    TTestDialogs dialogs;
     TScopeForm form;
     Scope() { form.Bind(host, dialogs); }
     // Samples as the main window feeds them: count, points of slots 0 and 8, position.
@@ -255,7 +245,7 @@ private slots:
         {
             Scope s;
             s.host.ini = dir.filePath("settings.ini");
-            s.dialogs.chosen = QColor(10, 20, 30);
+            s.dialogs.chosenColour = QColor(10, 20, 30);
             QEvent activate(QEvent::WindowActivate);
             QCoreApplication::sendEvent(&s.form, &activate);
             QMouseEvent click(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2),

@@ -3,6 +3,7 @@
 #include "ModalDialogs.h"
 #include "SendCommandsUnit.h"
 #include "SimHidAccess.h"
+#include "TestDialogs.h"
 #include "VirtualDongle.h"
 
 #include <QCheckBox>
@@ -14,24 +15,13 @@
 
 namespace {
 
-struct SavingDialogs : TModalDialogs {
-    QString path;
-    QStringList shown;
-    QString SaveFileName(const QString&) override { return path; }
-    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& text,
-                                        QMessageBox::StandardButtons) override {
-        shown << text;
-        return QMessageBox::Ok;
-    }
-};
-
 // A dongle tool on a simulated dongle, and the trace window.
 struct Trace {
     TSimHidAccess hid;
     std::shared_ptr<TVirtualDongle> dongle = std::make_shared<TVirtualDongle>();
     TKelvraDevList list{hid};
     TKelvraHidTool tool;
-    SavingDialogs dialogs;
+    TTestDialogs dialogs;
     QTemporaryDir dir;
     TSendCommands window;
 
@@ -40,7 +30,7 @@ struct Trace {
         QCoreApplication::processEvents();
         list.HidDeviceChange();
         tool.SetKelvraDevList(&list);
-        dialogs.path = dir.filePath("trace.txt");
+        dialogs.savePath = dir.filePath("trace.txt");
         window.Bind(dialogs, [] { return QString(); });
     }
     void Command() {
@@ -48,7 +38,7 @@ struct Trace {
         tool.GetCTFWVersion(version);
     }
     QByteArray Saved() {
-        QFile f(dialogs.path);
+        QFile f(dialogs.savePath);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
     }
 };
@@ -107,11 +97,11 @@ private slots:
         QCOMPARE(t.Saved(), QByteArray());
         QCOMPARE(t.window.Lines(), QStringList{"File saved successfully"});
 
-        t.dialogs.path = t.dir.filePath("missing/folder/trace.txt"); // cannot be written
+        t.dialogs.savePath = t.dir.filePath("missing/folder/trace.txt"); // cannot be written
         t.window.Button1->click();
         QCOMPARE(t.dialogs.shown.size(), 1);
         QCOMPARE(t.window.Lines().size(), 1);
-        t.dialogs.path.clear(); // cancelled: nothing
+        t.dialogs.savePath.clear(); // cancelled: nothing
         t.window.Button1->click();
         QCOMPARE(t.window.Lines().size(), 1);
     }

@@ -6,6 +6,7 @@
 #include "SimHidAccess.h"
 #include "SimUpdater.h"
 #include "StreamSetupUnit.h"
+#include "TestDialogs.h"
 #include "ToolTipManager.h"
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
@@ -20,24 +21,8 @@
 
 namespace {
 
-// Shows each modal dialog without blocking and lets the test act on it; the action ends by
-// pressing one of the dialog's buttons.
-struct ActingDialogs : TModalDialogs {
-    std::function<void(QDialog&)> act;
-    int Exec(QDialog& dialog) override {
-        dialog.open();
-        if (act) act(dialog);
-        if (dialog.isVisible()) dialog.reject();
-        return dialog.result();
-    }
-    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString&,
-                                        QMessageBox::StandardButtons) override {
-        return QMessageBox::Ok;
-    }
-};
-
 struct Application {
-    ActingDialogs dialogs;
+    TTestDialogs dialogs;
     TSimHidAccess hid;
     std::shared_ptr<TVirtualDongle> dongle = std::make_shared<TVirtualDongle>(
         TVirtualDongleConfig{}, std::make_shared<TVirtualPXS733>());
@@ -81,10 +66,7 @@ class TestStreamSetup : public QObject {
     QTemporaryDir home;
 
 private slots:
-    void initTestCase() {
-        qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
-        qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
-    }
+    void initTestCase() { UsePrivateFolders(home); }
 
     void dialogLooksAsDesigned() {
         Application app;

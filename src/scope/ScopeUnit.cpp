@@ -328,25 +328,22 @@ void TScopeForm::ApplyXRange() {
 }
 
 void TScopeForm::SetCurCHs(bool Enabled) {
-    if (!Enabled && CH0CurCheck->isEnabled()) {
-        FEnCurChs = CH0CurCheck->isChecked();
-        CH0CurCheck->setEnabled(false);
-        CH0CurCheck->setChecked(false);
-    } else if (Enabled) {
-        CH0CurCheck->setChecked(FEnCurChs);
-        CH0CurCheck->setEnabled(true);
-    }
-    CH0CurCheckClick();
+    SetTraceBoxEnabled(*CH0CurCheck, FEnCurChs, Enabled);
 }
 
 void TScopeForm::SetLTACHs(bool Enabled) {
-    if (!Enabled && CH0LTACheck->isEnabled()) {
-        FEnLTAChs = CH0LTACheck->isChecked();
-        CH0LTACheck->setEnabled(false);
-        CH0LTACheck->setChecked(false);
+    SetTraceBoxEnabled(*CH0LTACheck, FEnLTAChs, Enabled);
+}
+
+void TScopeForm::SetTraceBoxEnabled(QCheckBox& Box, bool& Remembered, bool Enabled) {
+    // A disabled box shows unchecked and gets its own state back when enabled again.
+    if (!Enabled && Box.isEnabled()) {
+        Remembered = Box.isChecked();
+        Box.setEnabled(false);
+        Box.setChecked(false);
     } else if (Enabled) {
-        CH0LTACheck->setChecked(FEnLTAChs);
-        CH0LTACheck->setEnabled(true);
+        Box.setChecked(Remembered);
+        Box.setEnabled(true);
     }
     CH0CurCheckClick();
 }

@@ -116,6 +116,7 @@ private:
     void ResetScopeButtonClick();
     void SettingsButtonClick();
     void SetYRange(double Min, double Max);
+    void SetTraceBoxEnabled(QCheckBox& Box, bool& Remembered, bool Enabled);
     void ApplySeriesColours();
     void PickColour();
     void CoordCheckClick();

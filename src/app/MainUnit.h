@@ -231,6 +231,7 @@ private:
     void FailStart();
     bool PrepareDebugStart();
     void SetLink(int Index);
+    void StopBarTimer();
 
     // Live display (MainUnitDisplay.cpp).
     void CreateToolTips();

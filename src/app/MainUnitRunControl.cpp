@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
+#include <qcustomplot.h>
 
 namespace {
 constexpr int PowerUpWaitMs = 100;
@@ -92,6 +93,12 @@ void TPXS733MainForm::StartButtonClick(QPushButton* Sender) {
     CommsCombo->setEnabled(false);
 }
 
+void TPXS733MainForm::StopBarTimer() {
+    BarTimer->stop();
+    ShowNewestSample(); // the last sample of the run is not left waiting for a tick
+    BarGraph->layer(BarsLayer)->replot();
+}
+
 void TPXS733MainForm::StopRun() {
     PowerButton->setText("Power Off");
     PowerButtonClick();
@@ -137,14 +144,14 @@ void TPXS733MainForm::AbortStreaming() {
     PXS731Device1->PowerOff();
     FIsStreaming = FCTSetup = FPowerOn = FIsPaused = false;
     CommsCombo->setEnabled(true);
-    BarTimer->stop();
+    StopBarTimer();
     FWindows->ScopeForm->UpdateTimer->stop();
 }
 
 void TPXS733MainForm::PauseButtonClick() {
     if (PauseButton->text() == "Pause") {
         FIsStreaming = false;
-        BarTimer->stop();
+        StopBarTimer();
         PauseButton->setText("Resume");
         if (!Report(PXS731Device1->StopStreaming())) {
             PauseButton->setText("Pause");
@@ -183,7 +190,7 @@ void TPXS733MainForm::PowerButtonClick() {
     }
     FIsPaused = false;
     FWindows->ScopeForm->UpdateTimer->stop();
-    BarTimer->stop();
+    StopBarTimer();
     PauseButton->setText("Pause");
     StartButton->setText("Start");
     StartTMButton->setEnabled(true);

@@ -6,13 +6,13 @@
 //    with the scope window shown too. Reports the samples
 //    lost and the CPU used by the application side (the process minus the thread that plays
 //    the dongle).
-#include "CpuTime.h"
 #include "KelvraPXS731.h"
 #include "MainUnit.h"
 #include "ModalDialogs.h"
 #include "ScopeUnit.h"
 #include "SimHidAccess.h"
 #include "SimUpdater.h"
+#include "StreamRun.h"
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
 
@@ -98,34 +98,11 @@ void BM_WindowEndToEnd(benchmark::State& State) {
             State.SkipWithError("streaming did not start");
             return;
         }
-        std::atomic<bool> stop{false};
-        double dongleCpu = 0;
-        const double cpuBefore = ProcessCpuSeconds();
-        std::thread player([&] {
-            const double start = ThreadCpuSeconds();
-            while (!stop) {
-                app.dongle->Pump();
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            dongleCpu = ThreadCpuSeconds() - start;
-        });
-        QElapsedTimer clock;
-        clock.start();
-        QEventLoop loop; // the user-interface thread: samples, timers, repaints
-        QTimer::singleShot(Seconds * 1000, &loop, &QEventLoop::quit);
-        loop.exec();
-        stop = true;
-        player.join();
-        const quint64 sent = app.dongle->SamplesSent();
-        QElapsedTimer drain;
-        drain.start();
-        while (received < sent && drain.elapsed() < 2000)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        const double appCpu = ProcessCpuSeconds() - cpuBefore - dongleCpu;
+        const TStreamRun run = PlayDongle(*app.dongle, Seconds, received);
 
-        State.counters["samples_sent"] = double(sent);
-        State.counters["samples_lost"] = double(sent - received);
-        State.counters["app_cpu_percent_of_one_core"] = 100.0 * appCpu / (clock.elapsed() / 1000.0);
+        State.counters["samples_sent"] = double(run.Sent);
+        State.counters["samples_lost"] = double(run.Lost);
+        State.counters["app_cpu_percent_of_one_core"] = run.AppCpuPercent;
     }
 }
 // Arguments: samples per second, and whether the scope window is shown as well.

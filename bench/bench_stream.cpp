@@ -4,9 +4,9 @@
 //  - End to end: the simulated dongle streams 8000 samples/s for 10 s through the background
 //    reader and the hand-over to the user-interface thread. Reports the samples lost and the
 //    CPU used by the application side (the process minus the thread that plays the dongle).
-#include "CpuTime.h"
 #include "KelvraHIDTool.h"
 #include "SimHidAccess.h"
+#include "StreamRun.h"
 #include "VirtualDongle.h"
 
 #include <QCoreApplication>
@@ -88,35 +88,12 @@ void BM_EndToEnd(benchmark::State& State) {
             return;
         }
 
-        std::atomic<bool> stop{false};
-        double dongleCpu = 0;
-        const double cpuBefore = ProcessCpuSeconds();
-        std::thread player([&] {
-            const double start = ThreadCpuSeconds();
-            while (!stop) {
-                dongle->Pump();
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            dongleCpu = ThreadCpuSeconds() - start;
-        });
-        QElapsedTimer clock;
-        clock.start();
-        QEventLoop loop; // the user-interface thread, idle between hand-overs
-        QTimer::singleShot(Seconds * 1000, &loop, &QEventLoop::quit);
-        loop.exec();
-        stop = true;
-        player.join();
-        const quint64 sent = dongle->SamplesSent();
-        QElapsedTimer drain;
-        drain.start();
-        while (received < sent && drain.elapsed() < 2000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        const double appCpu = ProcessCpuSeconds() - cpuBefore - dongleCpu;
+        const TStreamRun run = PlayDongle(*dongle, Seconds, received);
 
-        State.counters["samples_sent"] = double(sent);
-        State.counters["samples_lost"] = double(sent - received);
+        State.counters["samples_sent"] = double(run.Sent);
+        State.counters["samples_lost"] = double(run.Lost);
         State.counters["gaps_reported"] = double(missed);
-        State.counters["app_cpu_percent_of_one_core"] = 100.0 * appCpu / (clock.elapsed() / 1000.0);
+        State.counters["app_cpu_percent_of_one_core"] = run.AppCpuPercent;
     }
 }
 BENCHMARK(BM_EndToEnd)->Iterations(1)->Unit(benchmark::kSecond);

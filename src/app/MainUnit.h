@@ -237,8 +237,8 @@ private:
     void CreateToolTips();
     void ToolTipManager1BeforeShow(TToolTipItem& ToolTip);
     void SubscribeToDevice();
-    void UpdateIndicators(const TDecodedSample& Sample);
-    void UpdateGraphs(const TDecodedSample& Sample);
+    void UpdateIndicators(const TDecodedSample& Sample, const TChannelDisplay& Display);
+    void UpdateGraphs(const TChannelDisplay& Display);
     void ShowNewestSample();
     void DisplayTimerTimer();
     void BarTimerTimer();

@@ -121,8 +121,10 @@ void TPXS733MainForm::DisplayTimerTimer() {
 void TPXS733MainForm::ShowNewestSample() {
     if (!FSamplePending) return;
     FSamplePending = false;
-    UpdateIndicators(FShownSample);
-    UpdateGraphs(FShownSample);
+    const TChannelDisplay display =
+        ChannelDisplay(FShownSample, quint8(FMirrors[0]), FSysFlags & sfActivation, FDeltaOnly);
+    UpdateIndicators(FShownSample, display);
+    UpdateGraphs(display);
 }
 
 int TPXS733MainForm::GetChannelCount(int Index) const {
@@ -133,7 +135,8 @@ int TPXS733MainForm::GetChannelLTA(int Index) const {
     return Index == 0 || Index == 1 ? FLTAChs[size_t(Index)] : 0;
 }
 
-void TPXS733MainForm::UpdateIndicators(const TDecodedSample& Sample) {
+void TPXS733MainForm::UpdateIndicators(const TDecodedSample& Sample,
+                                       const TChannelDisplay& Display) {
     // The images change only when the state does.
     const bool activation = FSysFlags & sfActivation;
     const bool movement = FSysFlags & sfMovement;
@@ -145,14 +148,12 @@ void TPXS733MainForm::UpdateIndicators(const TDecodedSample& Sample) {
         LoadImage(movement ? "Movement" : "AMNone", 3);
         FResources[3] = movement ? 2 : 0;
     }
-    const TChannelDisplay display =
-        ChannelDisplay(Sample, quint8(FMirrors[0]), activation, FDeltaOnly);
-    CS0Lbl->setText(display.Count);
-    LTA0Lbl->setText(display.LTA);
-    DT0Lbl->setText(display.Delta);
+    CS0Lbl->setText(Display.Count);
+    LTA0Lbl->setText(Display.LTA);
+    DT0Lbl->setText(Display.Delta);
     PCC0Label->setText(QString::number(FPCC[0]));
-    Sens0Label->setText(QString::number(display.Sensitivity));
-    Comp0Label->setText(QString::number(display.CompMultiplier));
+    Sens0Label->setText(QString::number(Display.Sensitivity));
+    Comp0Label->setText(QString::number(Display.CompMultiplier));
     // Recolouring a label is costly: the indicators change only when the flags do.
     if (!Sample.SysFlags || FSysFlags == FShownSysFlags) return;
     FShownSysFlags = FSysFlags;
@@ -167,19 +168,17 @@ void TPXS733MainForm::UpdateIndicators(const TDecodedSample& Sample) {
     }
 }
 
-void TPXS733MainForm::UpdateGraphs(const TDecodedSample& Sample) {
-    const TChannelDisplay display =
-        ChannelDisplay(Sample, quint8(FMirrors[0]), FSysFlags & sfActivation, FDeltaOnly);
+void TPXS733MainForm::UpdateGraphs(const TChannelDisplay& Display) {
     auto colour = [](const TRgb& c) { return QColor(c.Red, c.Green, c.Blue); };
-    Series1->setBrush(colour(display.CountColour));
-    Series2->setBrush(colour(FDeltaOnly ? display.CountColour : display.LTAColour));
+    Series1->setBrush(colour(Display.CountColour));
+    Series2->setBrush(colour(FDeltaOnly ? Display.CountColour : Display.LTAColour));
     // Repainted by the bar timer, never here.
-    if (display.CountBar)
-        Series1->setData({0.0}, {*display.CountBar});
+    if (Display.CountBar)
+        Series1->setData({0.0}, {*Display.CountBar});
     else
         Series1->data()->clear();
-    if (display.LTABar)
-        Series2->setData({0.0}, {*display.LTABar});
+    if (Display.LTABar)
+        Series2->setData({0.0}, {*Display.LTABar});
     else
         Series2->data()->clear();
 }

@@ -6,6 +6,7 @@
 #include "KelvraDevList.h"
 #include "KelvraHIDTool.h"
 #include "KelvraPXS731.h"
+#include "KvrLabelUnit.h"
 #include "KvrListBox.h"
 #include "MainLayout.h"
 #include "ScopeUnit.h"
@@ -15,12 +16,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
@@ -47,11 +53,14 @@ TCategoryPanel* NamedPanel(const QString& Name, const QString& Caption) {
     return panel;
 }
 
+QFont BoldFont(QFont Font) {
+    Font.setBold(true);
+    return Font;
+}
+
 QLabel* BoldLabel(const QString& Text, QWidget* Parent) {
     auto* label = new QLabel(Text, Parent);
-    QFont f = label->font();
-    f.setBold(true);
-    label->setFont(f);
+    label->setFont(BoldFont(label->font()));
     return label;
 }
 
@@ -369,8 +378,7 @@ void TPXS733MainForm::CreateRightColumn() {
     VersionLbl2 = NamedLabel("VersionLbl2", "N/A", IndicatorsCategory->Content());
     indicators->addRow(BoldLabel("Device Version:", IndicatorsCategory->Content()), VersionLbl2);
 
-    DebugCategory = NamedPanel("DebugCategory", "Debug Settings");
-    DebugCategory->Content()->setMinimumHeight(40);
+    CreateDebugPanel();
 
     EngineeringCategoryPanel = NamedPanel("EngineeringCategoryPanel", "Engineering");
     auto* engineering = new QVBoxLayout(EngineeringCategoryPanel->Content());
@@ -381,6 +389,7 @@ void TPXS733MainForm::CreateRightColumn() {
     DataMissLabel->hide();
     ShowSendCommandsButton = NamedButton("ShowSendCommandsButton", "Show Send Commands",
                                          EngineeringCategoryPanel->Content());
+    CreateEngineeringTools(EngineeringCategoryPanel->Content());
     engineering->addWidget(PowerButton);
     connect(PowerButton, &QPushButton::clicked, this, &TPXS733MainForm::PowerButtonClick);
     engineering->addWidget(DataMissLabel);
@@ -391,6 +400,255 @@ void TPXS733MainForm::CreateRightColumn() {
 
     for (TCategoryPanel* p : {IndicatorsCategory, DebugCategory, EngineeringCategoryPanel})
         CategoryPanelGroup2->AddPanel(p);
+}
+
+void TPXS733MainForm::CreateDebugPanel() {
+    DebugCategory = NamedPanel("DebugCategory", "Debug Settings");
+    DebugPageControl = new QTabWidget(DebugCategory->Content());
+    DebugPageControl->setObjectName("DebugPageControl");
+    // The pages belong to the panel from the start: the bit edits' keyboard order is set
+    // between widgets of one window.
+    DebugPageControl->addTab(CreateFuseBankPage(DebugPageControl), "Fuse Banks");
+    DebugPageControl->addTab(CreateStrapPage(DebugPageControl), "External Strap");
+    auto* layout = new QVBoxLayout(DebugCategory->Content());
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(DebugPageControl);
+}
+
+QWidget* TPXS733MainForm::CreateFuseBankPage(QWidget* Parent) {
+    using namespace FuseBanks;
+    auto* page = new QWidget(Parent);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(4, 6, 4, 4);
+
+    EnterTMButton = NamedButton("EnterTMButton", "Enter Debug Mode", page);
+    ContinueStrButton = NamedButton("ContinueStrButton", "Resume Streaming", page);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {EnterTMButton, ContinueStrButton}) {
+        b->setFont(BoldFont(b->font()));
+        b->setEnabled(false);
+    }
+    buttons->addWidget(EnterTMButton);
+    buttons->addStretch();
+    buttons->addWidget(ContinueStrButton);
+    column->addLayout(buttons);
+    connect(EnterTMButton, &QPushButton::clicked, this, &TPXS733MainForm::EnterTMButtonClick);
+    connect(ContinueStrButton, &QPushButton::clicked, this,
+            &TPXS733MainForm::ContinueStrButtonClick);
+
+    // Never shown; their operations run from the others.
+    WriteButton = NamedButton("WriteButton", "Write All", page);
+    ReadButton = NamedButton("ReadButton", "Soft Config", page);
+    DeviceDefaultsButton = NamedButton("DeviceDefaultsButton", "Hard Config", page);
+    for (QPushButton* b : {WriteButton, ReadButton, DeviceDefaultsButton}) {
+        b->setEnabled(false);
+        b->hide();
+    }
+    connect(WriteButton, &QPushButton::clicked, this, &TPXS733MainForm::WriteButtonClick);
+    connect(ReadButton, &QPushButton::clicked, this, &TPXS733MainForm::ReadButtonClick);
+    connect(DeviceDefaultsButton, &QPushButton::clicked, this,
+            &TPXS733MainForm::DeviceDefaultsButtonClick);
+
+    // The grid's columns have fixed widths, so that the headings above the scrolling part
+    // stay over their bits.
+    const QFont bold = BoldFont(page->font());
+    const QFontMetrics boldMetrics(bold);
+    const int labelWidth = page->fontMetrics().horizontalAdvance("Fusebank 0 :") + 6;
+    constexpr int EditWidth = 22;
+    constexpr int Spacing = 2;
+    int captionHeight = 0;
+    for (int bank = 0; bank < BankCount; ++bank)
+        for (int bit = 0; bit < BitCount; ++bit)
+            captionHeight =
+                std::max(captionHeight, boldMetrics.horizontalAdvance(BitName(bank, bit)) + 4);
+    auto placeColumns = [&](QGridLayout* Grid) {
+        Grid->setHorizontalSpacing(Spacing);
+        Grid->setColumnMinimumWidth(0, labelWidth);
+        for (int column = 1; column <= BitCount; ++column)
+            Grid->setColumnMinimumWidth(column, EditWidth);
+        Grid->setColumnStretch(BitCount + 1, 1);
+    };
+
+    auto* headings = new QGridLayout;
+    headings->setContentsMargins(0, 0, 0, 0);
+    placeColumns(headings);
+    for (int bit = BitCount - 1; bit >= 0; --bit) {
+        QLabel* heading = BoldLabel(QString::number(bit), page);
+        heading->setAlignment(Qt::AlignCenter);
+        headings->addWidget(heading, 0, BitCount - bit);
+    }
+    column->addLayout(headings);
+
+    auto* scroller = new QScrollArea(page);
+    scroller->setObjectName("FuseBankScroller");
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setMinimumHeight(2 * (captionHeight + EditWidth));
+    auto* banks = new QWidget;
+    auto* grid = new QGridLayout(banks);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setVerticalSpacing(Spacing);
+    placeColumns(grid);
+    for (int bank = 0; bank < BankCount; ++bank) {
+        const bool rowShown = bank < BankCount - 1;
+        auto* label = new QLabel(QStringLiteral("Fusebank %1 :").arg(bank), banks);
+        label->setVisible(rowShown);
+        grid->addWidget(label, 2 * bank + 1, 0);
+        for (int bit = 0; bit < BitCount; ++bit) {
+            auto* caption = new TKvrLabel(BitName(bank, bit), banks);
+            caption->setFont(bold);
+            caption->SetAngle(90);
+            caption->SetAngledText(true);
+            caption->setFixedSize(boldMetrics.height(), captionHeight);
+            caption->setVisible(rowShown);
+            grid->addWidget(caption, 2 * bank, BitCount - bit, Qt::AlignBottom | Qt::AlignHCenter);
+
+            auto* edit = new QLineEdit("0", banks);
+            edit->setObjectName(QStringLiteral("F%1Edit%2").arg(bank).arg(bit + 1));
+            edit->setMaxLength(1);
+            edit->setFont(bold);
+            edit->setAlignment(Qt::AlignCenter);
+            edit->setFixedWidth(EditWidth);
+            edit->setEnabled(false);
+            edit->setVisible(Shown(bank, bit));
+            grid->addWidget(edit, 2 * bank + 1, BitCount - bit);
+            FFuseBank[size_t(bank)][size_t(bit)] = edit;
+        }
+    }
+    grid->setRowStretch(2 * BankCount, 1);
+    scroller->setWidget(banks);
+    // Keyboard order: each bank from bit 0 up, bank 4 from bit 7 down.
+    QWidget* previous = ContinueStrButton;
+    for (int bank = 0; bank < BankCount; ++bank)
+        for (int i = 0; i < BitCount; ++i) {
+            QWidget* edit = FFuseBank[size_t(bank)][size_t(bank == 4 ? BitCount - 1 - i : i)];
+            QWidget::setTabOrder(previous, edit);
+            previous = edit;
+        }
+    column->addWidget(scroller, 1);
+    return page;
+}
+
+QWidget* TPXS733MainForm::CreateStrapPage(QWidget* Parent) {
+    auto* page = new QWidget(Parent);
+    auto* column = new QVBoxLayout(page);
+    auto* group = new QGroupBox(page);
+    auto* grid = new QGridLayout(group);
+    struct TStrapRow {
+        QSpinBox*& Spin;
+        const char* Name;
+        const char* Caption;
+        const char* Unit;
+    };
+    const TStrapRow rows[] = {
+        {ATSpin, "ATSpin", "Activation Threshold :", "/ 512"},
+        {STSpin, "STSpin", "Short Timer Period :", "= 0.5s"},
+        {LTSpin, "LTSpin", "Long Timer Period :", "= 15s"},
+        {MTSpin, "MTSpin", "Movement Threshold :", "/ 256"},
+    };
+    for (int row = 0; row < 4; ++row) {
+        const TStrapRow& strap = rows[row];
+        strap.Spin = new QSpinBox(group);
+        strap.Spin->setObjectName(strap.Name);
+        strap.Spin->setRange(0, 255);
+        auto* unit = new QLabel(strap.Unit, group);
+        grid->addWidget(new QLabel(strap.Caption, group), row, 0);
+        grid->addWidget(strap.Spin, row, 1);
+        grid->addWidget(unit, row, 2);
+        if (strap.Spin == STSpin) Label33 = unit;
+        if (strap.Spin == LTSpin) Label35 = unit;
+    }
+    Label33->setObjectName("Label33");
+    Label35->setObjectName("Label35");
+    connect(STSpin, &QSpinBox::valueChanged, this, &TPXS733MainForm::STSpinChange);
+    connect(LTSpin, &QSpinBox::valueChanged, this, &TPXS733MainForm::LTSpinChange);
+
+    WriteStrapButton = NamedButton("WriteStrapButton", "Write", group);
+    ReadStrapButton = NamedButton("ReadStrapButton", "Read", group);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(WriteStrapButton);
+    buttons->addStretch();
+    buttons->addWidget(ReadStrapButton);
+    grid->addLayout(buttons, 4, 0, 1, 3);
+    for (QPushButton* b : {WriteStrapButton, ReadStrapButton})
+        b->setEnabled(false);
+    connect(WriteStrapButton, &QPushButton::clicked, this,
+            &TPXS733MainForm::WriteStrapButtonClick);
+    connect(ReadStrapButton, &QPushButton::clicked, this, &TPXS733MainForm::ReadStrapButtonClick);
+    column->addWidget(group);
+    column->addStretch();
+    return page;
+}
+
+void TPXS733MainForm::CreateEngineeringTools(QWidget* Panel) {
+    // An address or data field: two characters, letters in upper case.
+    auto hexEdit = [](const QString& Name, QWidget* Parent) {
+        auto* edit = new QLineEdit(Parent);
+        edit->setObjectName(Name);
+        edit->setMaxLength(2);
+        edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("WW") + 14);
+        QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& Text) {
+            const int cursor = edit->cursorPosition();
+            edit->setText(Text.toUpper());
+            edit->setCursorPosition(cursor);
+        });
+        return edit;
+    };
+    struct TByteTool {
+        const char* Title;
+        QLineEdit*& Address;
+        const char* AddressName;
+        QLineEdit*& Data;
+        const char* DataName;
+        QPushButton*& Read;
+        const char* ReadName;
+        QPushButton*& Write;
+        const char* WriteName;
+    };
+    const TByteTool tools[] = {
+        {"R/W Memory Map", MMAddressEdit, "MMAddressEdit", MMDataEdit, "MMDataEdit", ReadMMButton,
+         "ReadMMButton", WriteMMButton, "WriteMMButton"},
+        {"R/W Indirect", DirAddrEdit, "DirAddrEdit", DirDataEdit, "DirDataEdit", InDirReadButton,
+         "InDirReadButton", InDirWriteButton, "InDirWriteButton"},
+    };
+    auto* row = new QHBoxLayout;
+    for (const TByteTool& tool : tools) {
+        auto* group = new QGroupBox(tool.Title, Panel);
+        auto* grid = new QGridLayout(group);
+        tool.Address = hexEdit(tool.AddressName, group);
+        tool.Data = hexEdit(tool.DataName, group);
+        grid->addWidget(new QLabel("Address:", group), 0, 0);
+        grid->addWidget(tool.Address, 0, 1);
+        grid->addWidget(new QLabel("H", group), 0, 2);
+        grid->addWidget(new QLabel("Data:", group), 1, 0);
+        grid->addWidget(tool.Data, 1, 1);
+        grid->addWidget(new QLabel("H", group), 1, 2);
+        tool.Read = NamedButton(tool.ReadName, "Read", group);
+        tool.Write = NamedButton(tool.WriteName, "Write", group);
+        grid->addWidget(tool.Read, 2, 0);
+        grid->addWidget(tool.Write, 2, 1, 1, 2);
+        row->addWidget(group);
+    }
+    connect(ReadMMButton, &QPushButton::clicked, this, &TPXS733MainForm::ReadMMButtonClick);
+    connect(WriteMMButton, &QPushButton::clicked, this, &TPXS733MainForm::WriteMMButtonClick);
+    connect(InDirReadButton, &QPushButton::clicked, this, &TPXS733MainForm::InDirReadButtonClick);
+    connect(InDirWriteButton, &QPushButton::clicked, this,
+            &TPXS733MainForm::InDirWriteButtonClick);
+
+    auto* version = new QGroupBox("IC Version", Panel);
+    auto* versionColumn = new QVBoxLayout(version);
+    GetVersionButton = NamedButton("GetVersionButton", "Get Version", version);
+    VersionLbl = NamedLabel("VersionLbl", QString(), version);
+    VersionLbl->setFont(BoldFont(VersionLbl->font()));
+    VersionLbl->setAlignment(Qt::AlignCenter);
+    versionColumn->addWidget(GetVersionButton);
+    versionColumn->addWidget(VersionLbl);
+    connect(GetVersionButton, &QPushButton::clicked, this, [this] { ReadDeviceVersion(); });
+
+    auto* layout = static_cast<QVBoxLayout*>(Panel->layout());
+    layout->addLayout(row);
+    layout->addWidget(version);
 }
 
 void TPXS733MainForm::CreateDevice() {

@@ -2,6 +2,7 @@
 
 #include "DongleAcceptance.h"
 #include "Event.h"
+#include "FuseBanks.h"
 #include "MainFormSettings.h"
 #include "SampleDecoder.h"
 #include "ScopeUnit.h"
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -22,8 +24,12 @@ class QComboBox;
 class QCPBars;
 class QCustomPlot;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
+class QLineEdit;
 class QPushButton;
+class QSpinBox;
+class QTabWidget;
 class QTimer;
 class TAboutDialog;
 class THidAccess;
@@ -96,7 +102,21 @@ public:
     int GetChannelLTA(int Index) const;
     void CMTButtonClick();
     void DeltaCheckClick();
+    // Debug mode and the bank editor (MainUnitDebug.cpp).
+    void EnterTMButtonClick();
+    void ContinueStrButtonClick();
+    void WriteButtonClick();
+    void ReadButtonClick();
+    void DeviceDefaultsButtonClick();
     // Engineering tools (MainUnitEngineering.cpp).
+    void ReadStrapButtonClick();
+    void WriteStrapButtonClick();
+    void STSpinChange();
+    void LTSpinChange();
+    void ReadMMButtonClick();
+    void WriteMMButtonClick();
+    void InDirReadButtonClick();
+    void InDirWriteButtonClick();
     bool ReadDeviceVersion();
     void DevListBoxClick();
     void CommsComboChange();
@@ -161,6 +181,34 @@ public:
     QLabel* LongTimerLabel;
     QLabel* MovementLabel;
     QLabel* ActivationLabel;
+    // Debug Settings: the bank editor and the strap settings.
+    QTabWidget* DebugPageControl;
+    QPushButton* EnterTMButton;
+    QPushButton* ContinueStrButton;
+    QPushButton* WriteButton;
+    QPushButton* ReadButton;
+    QPushButton* DeviceDefaultsButton;
+    // The bit edits F0Edit1..F4Edit8, bank first, then bit (0 first).
+    std::array<std::array<QLineEdit*, FuseBanks::BitCount>, FuseBanks::BankCount> FFuseBank{};
+    QSpinBox* ATSpin;
+    QSpinBox* STSpin;
+    QSpinBox* LTSpin;
+    QSpinBox* MTSpin;
+    QLabel* Label33;
+    QLabel* Label35;
+    QPushButton* WriteStrapButton;
+    QPushButton* ReadStrapButton;
+    // Engineering: memory map, indirect registers, version.
+    QLineEdit* MMAddressEdit;
+    QLineEdit* MMDataEdit;
+    QPushButton* ReadMMButton;
+    QPushButton* WriteMMButton;
+    QLineEdit* DirAddrEdit;
+    QLineEdit* DirDataEdit;
+    QPushButton* InDirReadButton;
+    QPushButton* InDirWriteButton;
+    QPushButton* GetVersionButton;
+    QLabel* VersionLbl;
     QAction* ExitItem;
     QAction* ResetSettingsItem;
     QAction* ShowHintsItem;
@@ -194,6 +242,7 @@ public:
     bool FIsPaused = false;
     bool FTMStart = false;
     bool FDeltaOnly = false;
+    FuseBanks::TBanks FPrevBanks{}; // the banks last written, put back at the next entry
     std::array<quint8, 4> FResources{};
     bool FShowTips = true;
     bool FShownTips = false;
@@ -220,6 +269,10 @@ private:
     void CreateLeftColumn();
     void CreateCentre();
     void CreateRightColumn();
+    void CreateDebugPanel();
+    QWidget* CreateFuseBankPage(QWidget* Parent);
+    QWidget* CreateStrapPage(QWidget* Parent);
+    void CreateEngineeringTools(QWidget* Panel);
     void LoadImages();
     void CreateDevice();
     // A bold caption that AlignChannelLabels keeps just left of its value.
@@ -232,6 +285,32 @@ private:
     bool PrepareDebugStart();
     void SetLink(int Index);
     void StopBarTimer();
+
+    // Debug mode (MainUnitDebug.cpp).
+    bool EnterDebugMode();
+    bool ResumeStreaming();
+    // Sets the STREAM bit, which opens the I2C stream, and leaves test mode.
+    bool StreamFromTestMode();
+    void ShowFuseBank(int Bank, quint8 Value);
+    quint8 ReadFuseBankEdits(int Bank);
+    bool InDebugMode() const; // "Resume Streaming" is enabled
+    // Puts the controls back as outside debug mode (for a run that ends in it).
+    void LeaveDebugMode();
+    // "Enter Debug Mode" and the strap buttons: usable while streaming over I2C.
+    void EnableDebugTools(bool Enabled);
+    void SetFuseEditsEnabled(bool Enabled);
+    // A key or click in a bit edit; true when the event is used up.
+    bool FuseEditEvent(QObject* Watched, QEvent* Event);
+    bool FuseEditKeyPress(QLineEdit* Edit, int Bank, int Bit, const QKeyEvent& Key);
+    void FuseEditKeyDown(const QKeyEvent& Key);
+    void FuseEditClick(QLineEdit* Edit);
+
+    // Engineering tools (MainUnitEngineering.cpp).
+    bool StreamRunning() const; // the dongle streams (not paused, not in debug mode)
+    bool PauseStream();         // false when the stop failed
+    bool RestartStream();
+    // An address or data field as a hexadecimal number; a text that is none is reported.
+    std::optional<quint8> HexField(const QLineEdit* Edit);
 
     // Live display (MainUnitDisplay.cpp).
     void CreateToolTips();

@@ -188,6 +188,8 @@ void TPXS733MainForm::FindUpdater() {
 
 void TPXS733MainForm::StreamingReset() {
     if (!FIsStreaming && !FIsPaused) return;
+    LeaveDebugMode();
+    EnableDebugTools(false);
     FIsStreaming = FIsPaused = FPowerOn = FCTSetup = false;
     StartButton->setText("Start");
     StartTMButton->setEnabled(true);

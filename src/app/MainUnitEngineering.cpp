@@ -1,31 +1,152 @@
-// The main window's engineering tools: the IC's version read.
+// The main window's engineering tools: the external strap settings, one byte of the memory
+// map or of the indirect registers, and the IC's version. Reads pause a running stream and
+// restart it afterwards.
 #include "MainUnit.h"
 
+#include "EngineeringFields.h"
 #include "KelvraHIDTool.h"
 #include "KelvraPXS731.h"
 #include "KvrListBox.h"
+#include "ModalDialogs.h"
 #include "StreamSetupUnit.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+
+using namespace EngineeringFields;
 
 namespace {
-QString TwoDigits(quint8 Byte) {
-    return QString::number(Byte, 16).toUpper().rightJustified(2, '0');
-}
+
+// The strap settings as indirect registers, in the order they are read and written.
+struct TStrap {
+    quint8 Address;
+    QSpinBox* TPXS733MainForm::*Spin;
+};
+constexpr TStrap Straps[] = {{0x53, &TPXS733MainForm::ATSpin},
+                             {0x79, &TPXS733MainForm::STSpin},
+                             {0x7A, &TPXS733MainForm::LTSpin},
+                             {0xDF, &TPXS733MainForm::MTSpin}};
+
+constexpr quint8 VersionAddress = 0x00;
+
 } // namespace
 
-bool TPXS733MainForm::ReadDeviceVersion() {
-    if (!CheckDevicePower()) return false;
-    if (FIsStreaming && !Report(PXS731Device1->StopStreaming())) return false;
-    TKvrByteArray read{};
-    if (!Report(KelvraHidTool1->I2CRead(quint8(0x00), 2, read))) return false;
-    if (FIsStreaming) {
-        const TStreamLayout& layout = FWindows->StreamSetupForm->Layout();
-        if (!Report(
-                PXS731Device1->StartStreaming(quint8(layout.StreamLength()), layout.StreamBytes())))
-            return false;
+bool TPXS733MainForm::StreamRunning() const {
+    return FIsStreaming && !InDebugMode(); // in debug mode the dongle does not stream
+}
+
+bool TPXS733MainForm::PauseStream() {
+    return !StreamRunning() || Report(PXS731Device1->StopStreaming());
+}
+
+bool TPXS733MainForm::RestartStream() {
+    if (!StreamRunning()) return true;
+    const TStreamLayout& layout = FWindows->StreamSetupForm->Layout();
+    return Report(
+        PXS731Device1->StartStreaming(quint8(layout.StreamLength()), layout.StreamBytes()));
+}
+
+std::optional<quint8> TPXS733MainForm::HexField(const QLineEdit* Edit) {
+    const std::optional<quint8> value = HexValue(Edit->text());
+    if (!value) FDialogs.ReportError(ConversionError(Edit->text()));
+    return value;
+}
+
+void TPXS733MainForm::ReadStrapButtonClick() {
+    if (!CheckDevicePower() || !PauseStream()) return;
+    for (const TStrap& strap : Straps) {
+        quint8 value = 0;
+        if (!Report(PXS731Device1->IndirectRead(strap.Address, value))) return;
+        (this->*strap.Spin)->setValue(value);
     }
+    PXS731Device1->UseStopCommand();
+    RestartStream();
+}
+
+void TPXS733MainForm::WriteStrapButtonClick() {
+    if (!CheckDevicePower()) return;
+    for (const TStrap& strap : Straps)
+        if (!Report(PXS731Device1->IndirectWrite(strap.Address,
+                                                 quint8((this->*strap.Spin)->value()))))
+            return;
+}
+
+void TPXS733MainForm::STSpinChange() {
+    if (!STSpin->cleanText().isEmpty())
+        Label33->setText(ShortTimerText(STSpin->value(), QLocale()));
+}
+
+void TPXS733MainForm::LTSpinChange() {
+    if (!LTSpin->cleanText().isEmpty())
+        Label35->setText(LongTimerText(LTSpin->value()));
+}
+
+void TPXS733MainForm::ReadMMButtonClick() {
+    if (!CheckDevicePower() || !PauseStream()) return;
+    if (MMAddressEdit->text().isEmpty()) {
+        MessageBox->KvrAddItem("No address specified!", aError);
+        RestartStream();
+        return;
+    }
+    const std::optional<quint8> address = HexField(MMAddressEdit);
+    if (!address) return;
+    TKvrByteArray read{};
+    if (!Report(KelvraHidTool1->I2CRead(quint16(*address), 1, read))) return;
+    MMDataEdit->setText(TwoDigits(read[0]));
+    RestartStream();
+}
+
+void TPXS733MainForm::WriteMMButtonClick() {
+    if (!CheckDevicePower()) return;
+    if (MMDataEdit->text().isEmpty() || MMAddressEdit->text().isEmpty()) {
+        MessageBox->KvrAddItem("No address or data specified!", aError);
+        return;
+    }
+    const std::optional<quint8> address = HexField(MMAddressEdit);
+    if (!address) return;
+    const std::optional<quint8> data = HexField(MMDataEdit);
+    if (!data) return;
+    Report(PXS731Device1->WriteReg(*address, *data)); // success stays silent
+}
+
+void TPXS733MainForm::InDirReadButtonClick() {
+    if (!CheckDevicePower() || !PauseStream()) return;
+    if (DirAddrEdit->text().isEmpty()) {
+        MessageBox->KvrAddItem("No address specified!", aError);
+    } else {
+        const std::optional<quint8> address = HexField(DirAddrEdit);
+        if (!address) return;
+        quint8 value = 0;
+        if (!Report(PXS731Device1->IndirectRead(*address, value))) return;
+        MessageBox->KvrAddItem("Indirect read done", aInfo);
+        DirDataEdit->setText(TwoDigits(value));
+    }
+    PXS731Device1->UseStopCommand();
+    RestartStream();
+}
+
+void TPXS733MainForm::InDirWriteButtonClick() {
+    if (!CheckDevicePower()) return;
+    if (DirAddrEdit->text().isEmpty() || DirDataEdit->text().isEmpty()) {
+        MessageBox->KvrAddItem("No address or data specified!", aError);
+        return;
+    }
+    const std::optional<quint8> address = HexField(DirAddrEdit);
+    if (!address) return;
+    const std::optional<quint8> data = HexField(DirDataEdit);
+    if (!data) return;
+    if (Report(PXS731Device1->IndirectWrite(*address, *data)))
+        MessageBox->KvrAddItem("Indirect write done", aInfo);
+}
+
+bool TPXS733MainForm::ReadDeviceVersion() {
+    if (!CheckDevicePower() || !PauseStream()) return false;
+    TKvrByteArray read{};
+    if (!Report(KelvraHidTool1->I2CRead(VersionAddress, 2, read))) return false;
+    if (!RestartStream()) return false;
     const QString text = TwoDigits(read[0]) + " : " + TwoDigits(read[1]);
+    VersionLbl->setText(text);
     VersionLbl2->setText(text);
     MessageBox->KvrAddItem("Device Version (PROD:SW):  " + text, aInfo);
     return true;

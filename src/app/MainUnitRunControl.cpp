@@ -19,8 +19,6 @@
 namespace {
 constexpr int PowerUpWaitMs = 100;
 constexpr quint16 PowerShouldBeOff = 0x0403;
-constexpr quint8 StreamRegister = 0x11;
-constexpr quint8 StreamBit = 0x04;
 constexpr int OneWireLink = 0; // items of the link list
 constexpr int I2CLink = 1;
 } // namespace
@@ -31,6 +29,10 @@ bool TPXS733MainForm::Report(quint16 Result) {
 }
 
 void TPXS733MainForm::StartButtonClick(QPushButton* Sender) {
+    if (InDebugMode()) { // "Start" reads "Resume"
+        ContinueStrButtonClick();
+        return;
+    }
     if (Sender->text() != "Start" && Sender->text() != "Start (Debug)") {
         StopRun();
         return;
@@ -54,6 +56,7 @@ void TPXS733MainForm::StartButtonClick(QPushButton* Sender) {
         FPowerOn = true;
         FCTSetup = true;
     }
+    EnableDebugTools(CommsCombo->currentIndex() == I2CLink);
     if (!FCTSetup) {
         if (!Report(PXS731Device1->SetupCT())) {
             FailStart();
@@ -132,11 +135,7 @@ bool TPXS733MainForm::PrepareDebugStart() {
         if (!Report(PXS731Device1->SetupCT())) return false;
         result = PXS731Device1->EnterTestMode();
     }
-    if (!Report(result)) return false;
-    quint8 bank1 = 0;
-    if (!Report(PXS731Device1->ReadReg(StreamRegister, bank1))) return false;
-    if (!Report(PXS731Device1->WriteReg(StreamRegister, bank1 | StreamBit))) return false;
-    return Report(PXS731Device1->ExitTestMode());
+    return Report(result) && StreamFromTestMode();
 }
 
 void TPXS733MainForm::AbortStreaming() {
@@ -144,6 +143,7 @@ void TPXS733MainForm::AbortStreaming() {
     PXS731Device1->PowerOff();
     FIsStreaming = FCTSetup = FPowerOn = FIsPaused = false;
     CommsCombo->setEnabled(true);
+    EnableDebugTools(false);
     StopBarTimer();
     FWindows->ScopeForm->UpdateTimer->stop();
 }
@@ -188,6 +188,12 @@ void TPXS733MainForm::PowerButtonClick() {
         PowerButton->setText("Power Off");
         return;
     }
+    // Debug mode and the tools for a stream over I2C end with the power (F4 reaches this
+    // in debug mode too); in debug mode the dongle has no stream to stop.
+    const bool streaming = StreamRunning();
+    LeaveDebugMode();
+    EnableDebugTools(false);
+    FPrevBanks = {}; // the IC starts from its fuses next time
     FIsPaused = false;
     FWindows->ScopeForm->UpdateTimer->stop();
     StopBarTimer();
@@ -195,8 +201,8 @@ void TPXS733MainForm::PowerButtonClick() {
     StartButton->setText("Start");
     StartTMButton->setEnabled(true);
     PauseButton->setEnabled(false);
-    if (FIsStreaming) {
-        FIsStreaming = false;
+    FIsStreaming = false;
+    if (streaming) {
         if (!Report(PXS731Device1->StopStreaming())) {
             PXS731Device1->PowerOff();
             FPowerOn = FCTSetup = false;

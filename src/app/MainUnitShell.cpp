@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLabel>
@@ -117,6 +118,9 @@ bool TPXS733MainForm::eventFilter(QObject* Watched, QEvent* Event) {
                            {}, HintHideMs);
         return true;
     }
+    if ((Event->type() == QEvent::KeyPress || Event->type() == QEvent::MouseButtonRelease) &&
+        FuseEditEvent(Watched, Event))
+        return true;
     return ApplicationEvents1Message(Watched, Event);
 }
 
@@ -145,6 +149,9 @@ bool TPXS733MainForm::ApplicationEvents1Message(QObject* Receiver, QEvent* Event
 }
 
 void TPXS733MainForm::FunctionKeyReleased(int Key) {
+    // A modal dialog (a warning in the middle of a start or resume) owns the keyboard: its
+    // keys must not start another action underneath it.
+    if (QApplication::activeModalWidget()) return;
     if (Key == Qt::Key_F1 && FValidFirmware) {
         if (!IsShiftPressed())
             StartButtonClick(StartButton); // whether or not the button is enabled

@@ -15,6 +15,10 @@ public:
     // that closed it.
     virtual QMessageBox::StandardButton Message(QMessageBox::Icon Kind, const QString& Text,
                                                 QMessageBox::StandardButtons Buttons);
+    // The application's error report: an error box with an OK button, for a failure that
+    // ends what the user asked for (a field that does not convert, a file that cannot be
+    // written).
+    void ReportError(const QString& Text) { Message(QMessageBox::Critical, Text, QMessageBox::Ok); }
     // The platform's colour chooser preset to Initial; an invalid colour when cancelled.
     virtual QColor ChooseColour(const QColor& Initial);
     // The platform's save-file dialog (asking before it replaces a file); empty when cancelled.

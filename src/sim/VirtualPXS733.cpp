@@ -4,8 +4,9 @@
 
 namespace {
 
-constexpr quint8 VersionLow = 0x00;
-constexpr quint8 VersionHigh = 0x01;
+// The version as the application reads it: product number, then software number.
+constexpr quint8 ProductRegister = 0x00;
+constexpr quint8 SoftwareRegister = 0x01;
 constexpr quint8 FuseCommandRegister = 0x0A;
 constexpr quint8 FuseReadBackRegister = 0x0B;
 constexpr quint8 TestModeRegister = 0x0F;
@@ -41,8 +42,8 @@ TVirtualPXS733::TVirtualPXS733() {
     FIndirect[0x79] = 0x14; // short timer
     FIndirect[0x7A] = 0x32; // long timer
     FIndirect[0xDF] = 0x05; // movement threshold
-    FMap[VersionLow] = SoftwareNumber;
-    FMap[VersionHigh] = ProductNumber;
+    FMap[ProductRegister] = ProductNumber;
+    FMap[SoftwareRegister] = SoftwareNumber;
     FMap[VersionHigh2] = ProductNumber;
     FMap[VersionLow2] = SoftwareNumber;
     FMap[0x60] = ActivationThreshold;

@@ -43,6 +43,9 @@ public:
     bool Powered() const { return FPowered; }
     bool InTestMode() const { return FTestMode; }
     int BurnPulses() const { return FBurnPulses; }
+    const std::array<quint8, 5>& Banks() const { return FBanks; }
+    quint8 Indirect(quint8 Address) const { return FIndirect[Address]; }
+    void SetIndirect(quint8 Address, quint8 Value) { FIndirect[Address] = Value; }
 
     // A touch starting now, Depth counts deep; periodic events come on their own.
     void Touch(double Duration, int Depth);

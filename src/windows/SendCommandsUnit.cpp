@@ -136,9 +136,7 @@ void TSendCommands::SaveToFile() {
     QSaveFile file(path);
     const QByteArray text = CommandTrace::FileText(Lines(), times, IncludeTimesCheck->isChecked());
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        FDialogs->Message(QMessageBox::Critical,
-                          QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()),
-                          QMessageBox::Ok);
+        FDialogs->ReportError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
         return;
     }
     AddLine(QString(), "File saved successfully");

@@ -228,7 +228,7 @@ TEST_F(DeviceTest, BaseSequencesForOtherICTypes) {
 
     quint16 version = 0;
     EXPECT_EQ(base.GetVersion(version), 0);
-    EXPECT_EQ(version, 0x0B03); // registers 0x01, 0x00
+    EXPECT_EQ(version, 0x030B); // registers 0x01 (software), 0x00 (product)
     EXPECT_EQ(device.GetVersion(version), 0);
     EXPECT_EQ(version, 0x0B03); // registers 0x34, 0x35
 }

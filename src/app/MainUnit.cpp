@@ -411,7 +411,7 @@ void TPXS733MainForm::CreateDebugPanel() {
     DebugPageControl->addTab(CreateFuseBankPage(DebugPageControl), "Fuse Banks");
     DebugPageControl->addTab(CreateStrapPage(DebugPageControl), "External Strap");
     auto* layout = new QVBoxLayout(DebugCategory->Content());
-    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(DebugPageControl);
 }
 
@@ -419,7 +419,7 @@ QWidget* TPXS733MainForm::CreateFuseBankPage(QWidget* Parent) {
     using namespace FuseBanks;
     auto* page = new QWidget(Parent);
     auto* column = new QVBoxLayout(page);
-    column->setContentsMargins(4, 6, 4, 4);
+    column->setContentsMargins(2, 4, 2, 2);
 
     EnterTMButton = NamedButton("EnterTMButton", "Enter Debug Mode", page);
     ContinueStrButton = NamedButton("ContinueStrButton", "Resume Streaming", page);
@@ -453,8 +453,8 @@ QWidget* TPXS733MainForm::CreateFuseBankPage(QWidget* Parent) {
     // stay over their bits.
     const QFont bold = BoldFont(page->font());
     const QFontMetrics boldMetrics(bold);
-    const int labelWidth = page->fontMetrics().horizontalAdvance("Fusebank 0 :") + 6;
-    constexpr int EditWidth = 22;
+    const int labelWidth = page->fontMetrics().horizontalAdvance("Fusebank 0 :") + 2;
+    constexpr int EditWidth = 19;
     constexpr int Spacing = 2;
     int captionHeight = 0;
     for (int bank = 0; bank < BankCount; ++bank)
@@ -481,6 +481,7 @@ QWidget* TPXS733MainForm::CreateFuseBankPage(QWidget* Parent) {
 
     auto* scroller = new QScrollArea(page);
     scroller->setObjectName("FuseBankScroller");
+    scroller->setFocusPolicy(Qt::NoFocus); // the keys go from the last bit to the next control
     scroller->setWidgetResizable(true);
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -533,8 +534,11 @@ QWidget* TPXS733MainForm::CreateFuseBankPage(QWidget* Parent) {
 QWidget* TPXS733MainForm::CreateStrapPage(QWidget* Parent) {
     auto* page = new QWidget(Parent);
     auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(2, 4, 2, 2);
     auto* group = new QGroupBox(page);
     auto* grid = new QGridLayout(group);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setHorizontalSpacing(4);
     struct TStrapRow {
         QSpinBox*& Spin;
         const char* Name;
@@ -552,10 +556,12 @@ QWidget* TPXS733MainForm::CreateStrapPage(QWidget* Parent) {
         strap.Spin = new QSpinBox(group);
         strap.Spin->setObjectName(strap.Name);
         strap.Spin->setRange(0, 255);
+        strap.Spin->setFixedWidth(strap.Spin->fontMetrics().horizontalAdvance("000") + 32);
         auto* unit = new QLabel(strap.Unit, group);
         grid->addWidget(new QLabel(strap.Caption, group), row, 0);
         grid->addWidget(strap.Spin, row, 1);
         grid->addWidget(unit, row, 2);
+        grid->setColumnStretch(2, 1);
         if (strap.Spin == STSpin) Label33 = unit;
         if (strap.Spin == LTSpin) Label35 = unit;
     }
@@ -612,7 +618,7 @@ void TPXS733MainForm::CreateEngineeringTools(QWidget* Panel) {
         {"R/W Indirect", DirAddrEdit, "DirAddrEdit", DirDataEdit, "DirDataEdit", InDirReadButton,
          "InDirReadButton", InDirWriteButton, "InDirWriteButton"},
     };
-    auto* row = new QHBoxLayout;
+    auto* groups = new QVBoxLayout;
     for (const TByteTool& tool : tools) {
         auto* group = new QGroupBox(tool.Title, Panel);
         auto* grid = new QGridLayout(group);
@@ -626,9 +632,12 @@ void TPXS733MainForm::CreateEngineeringTools(QWidget* Panel) {
         grid->addWidget(new QLabel("H", group), 1, 2);
         tool.Read = NamedButton(tool.ReadName, "Read", group);
         tool.Write = NamedButton(tool.WriteName, "Write", group);
-        grid->addWidget(tool.Read, 2, 0);
-        grid->addWidget(tool.Write, 2, 1, 1, 2);
-        row->addWidget(group);
+        for (QPushButton* b : {tool.Read, tool.Write})
+            b->setFixedWidth(b->fontMetrics().horizontalAdvance("Write") + 24);
+        grid->addWidget(tool.Read, 0, 3);
+        grid->addWidget(tool.Write, 1, 3);
+        grid->setColumnStretch(2, 1);
+        groups->addWidget(group);
     }
     connect(ReadMMButton, &QPushButton::clicked, this, &TPXS733MainForm::ReadMMButtonClick);
     connect(WriteMMButton, &QPushButton::clicked, this, &TPXS733MainForm::WriteMMButtonClick);
@@ -647,7 +656,7 @@ void TPXS733MainForm::CreateEngineeringTools(QWidget* Panel) {
     connect(GetVersionButton, &QPushButton::clicked, this, [this] { ReadDeviceVersion(); });
 
     auto* layout = static_cast<QVBoxLayout*>(Panel->layout());
-    layout->addLayout(row);
+    layout->addLayout(groups);
     layout->addWidget(version);
 }
 

@@ -341,7 +341,7 @@ private:
     void MessageBoxInfoItem();
     void SetMessagesPanelColour(const QColor& Colour);
     bool ApplicationEvents1Message(QObject* Receiver, QEvent* Event);
-    void FunctionKeyReleased(int Key);
+    void FunctionKeyReleased(const QKeyEvent& Event);
     void ToggleEngineeringPanel();
     void ShowHintTips();
     void ShowAbout();

@@ -143,25 +143,28 @@ bool TPXS733MainForm::ApplicationEvents1Message(QObject* Receiver, QEvent* Event
     } else if (!key->isAutoRepeat()) {
         if (side == TShiftSide::Left) FLeftShiftDown = false;
         if (side == TShiftSide::Right) FRightShiftDown = false;
-        FunctionKeyReleased(key->key());
+        FunctionKeyReleased(*key);
     }
     return false;
 }
 
-void TPXS733MainForm::FunctionKeyReleased(int Key) {
+void TPXS733MainForm::FunctionKeyReleased(const QKeyEvent& Event) {
+    const int key = Event.key();
     // A modal dialog (a warning in the middle of a start or resume) owns the keyboard: its
     // keys must not start another action underneath it.
     if (QApplication::activeModalWidget()) return;
-    if (Key == Qt::Key_F1 && FValidFirmware) {
-        if (!IsShiftPressed())
+    if (key == Qt::Key_F1 && FValidFirmware) {
+        // Shift as it was when F1 came up, not when the event is handled: a quick Shift+F1
+        // is often released by then.
+        if (!(Event.modifiers() & Qt::ShiftModifier))
             StartButtonClick(StartButton); // whether or not the button is enabled
         else if (StartTMButton->isEnabled())
             StartButtonClick(StartTMButton);
-    } else if (Key == Qt::Key_F2 && FValidFirmware && PauseButton->isEnabled()) {
+    } else if (key == Qt::Key_F2 && FValidFirmware && PauseButton->isEnabled()) {
         PauseButtonClick();
-    } else if (Key == Qt::Key_F4 && FValidFirmware) {
+    } else if (key == Qt::Key_F4 && FValidFirmware) {
         PowerButtonClick();
-    } else if (Key == Qt::Key_F3) {
+    } else if (key == Qt::Key_F3) {
         TScopeForm* scope = FWindows->ScopeForm;
         if (scope->isVisible() && !scope->isMinimized())
             scope->close();

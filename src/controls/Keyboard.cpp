@@ -1,6 +1,5 @@
 #include "Keyboard.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 
 namespace {
@@ -10,10 +9,6 @@ constexpr quint32 KeysymShiftR = 0xFFE2;
 constexpr quint32 ScanShiftLWindows = 0x2A;
 constexpr quint32 ScanShiftRWindows = 0x36;
 } // namespace
-
-bool IsShiftPressed() {
-    return QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
-}
 
 TShiftSide ShiftSideOf(const QKeyEvent& Event) {
     if (Event.key() != Qt::Key_Shift) return TShiftSide::None;

@@ -273,8 +273,8 @@ private slots:
             app.form->show();
             window = app.form->windowHandle();
         }
-        auto release = [window](int key) {
-            QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier);
+        auto release = [window](int key, Qt::KeyboardModifiers modifiers = {}) {
+            QKeyEvent event(QEvent::KeyRelease, key, modifiers);
             QCoreApplication::sendEvent(window, &event);
         };
         release(Qt::Key_F1);
@@ -283,6 +283,10 @@ private slots:
         QCOMPARE(app.State(), Paused);
         release(Qt::Key_F4);
         QCOMPARE(app.State(), "Start/tm/Pause:off/Power On/- ----");
+        // Shift counts as it was when F1 came up.
+        release(Qt::Key_F1, Qt::ShiftModifier);
+        QCOMPARE(app.State(), Streaming);
+        QCOMPARE(app.form->CommsCombo->currentText(), QString("I²C"));
     }
 };
 

@@ -277,6 +277,14 @@ private slots:
             QKeyEvent event(QEvent::KeyRelease, key, modifiers);
             QCoreApplication::sendEvent(window, &event);
         };
+        {
+            // A modal dialog owns the keyboard: F1 starts nothing underneath it.
+            QMessageBox box(QMessageBox::Warning, "", "Unable to start device streaming!");
+            box.setWindowModality(Qt::ApplicationModal);
+            box.show();
+            release(Qt::Key_F1);
+            QCOMPARE(app.State(), Idle);
+        }
         release(Qt::Key_F1);
         QCOMPARE(app.State(), Streaming);
         release(Qt::Key_F2);

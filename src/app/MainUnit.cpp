@@ -357,23 +357,23 @@ void TPXS733MainForm::CreateRightColumn() {
     struct TIndicator {
         QLabel*& Label;
         const char* Name;
-        const char* Caption;
     };
     const TIndicator flags[] = {
-        {ZoomLabel, "ZoomLabel", "Zoom:"},
-        {RFLabel, "RFLabel", "RF Noise:"},
-        {ATIBLabel, "ATIBLabel", "ATI Busy:"},
-        {IsCh0Label, "IsCh0Label", "Is CH0:"},
-        {FilterHaltLabel, "FilterHaltLabel", "Filter Halt:"},
-        {LongTimerLabel, "LongTimerLabel", "Long Timer:"},
-        {MovementLabel, "MovementLabel", "Movement:"},
-        {ActivationLabel, "ActivationLabel", "Activation:"},
+        {ZoomLabel, "ZoomLabel"},
+        {RFLabel, "RFLabel"},
+        {ATIBLabel, "ATIBLabel"},
+        {IsCh0Label, "IsCh0Label"},
+        {FilterHaltLabel, "FilterHaltLabel"},
+        {LongTimerLabel, "LongTimerLabel"},
+        {MovementLabel, "MovementLabel"},
+        {ActivationLabel, "ActivationLabel"},
     };
     for (int bit = 0; bit < 8; ++bit) {
         const TIndicator& flag = flags[bit];
         flag.Label = NamedLabel(flag.Name, FlagCaption(bit, false), IndicatorsCategory->Content());
         FFlagLabels[size_t(bit)] = flag.Label;
-        indicators->addRow(BoldLabel(flag.Caption, IndicatorsCategory->Content()), flag.Label);
+        indicators->addRow(BoldLabel(FlagName(bit) + ':', IndicatorsCategory->Content()),
+                           flag.Label);
     }
     VersionLbl2 = NamedLabel("VersionLbl2", "N/A", IndicatorsCategory->Content());
     indicators->addRow(BoldLabel("Device Version:", IndicatorsCategory->Content()), VersionLbl2);

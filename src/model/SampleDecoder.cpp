@@ -43,6 +43,12 @@ TDecodedSample DecodeSample(const quint8* Data, int Size, const TStreamLayout& L
     return sample;
 }
 
+QString FlagName(int Bit) {
+    static const char* const Names[8] = {"Zoom",        "RF Noise",   "ATI Busy", "Is CH0",
+                                         "Filter Halt", "Long Timer", "Movement", "Activation"};
+    return QString::fromLatin1(Names[Bit & 7]);
+}
+
 QString FlagCaption(int Bit, bool Set) {
     static const char* const Captions[8][2] = {
         {"Not Active", "Active"},  {"Not Detected", "Detected"},

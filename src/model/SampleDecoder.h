@@ -36,6 +36,8 @@ enum TSysFlag : quint8 {
     sfMovement = 0x40,
     sfActivation = 0x80,
 };
+// The name of a flag bit (0..7) as the indicators panel shows it ("RF Noise").
+QString FlagName(int Bit);
 // The indicator caption of a flag bit (0..7) when set or clear.
 QString FlagCaption(int Bit, bool Set);
 

@@ -1,0 +1,150 @@
+#include "Recording.h"
+
+#include <QIODevice>
+#include <QStringList>
+
+#include <algorithm>
+#include <cctype>
+
+namespace Recording {
+
+namespace {
+
+const QByteArray Marker = "# PXS733 recording";
+constexpr int ColumnCount = 18;
+constexpr int TimeColumn = 0, CounterColumn = 1, MissedColumn = 16, RawColumn = 17;
+constexpr int HeaderBytes = 3;
+constexpr int MaxSampleBytes = 32768;
+// A row holds at most a sample's bytes in hex and a few numbers; longer is no row of ours.
+constexpr qint64 MaxLineLength = 2 * MaxSampleBytes + 256;
+
+QByteArray ColumnNames() {
+    QByteArray names = "time_ms,counter,count,lta,delta,compensation,sens_multiplier,"
+                       "comp_multiplier";
+    for (int bit = 0; bit < 8; ++bit)
+        names += ',' + FlagName(bit).toLatin1();
+    return names + ",missed,raw";
+}
+
+QByteArray Number(int Value) {
+    return QByteArray::number(Value);
+}
+
+} // namespace
+
+QByteArray Header(const TInfo& Info) {
+    QByteArray text = Marker + '\n';
+    auto comment = [&text](const char* Name, const QString& Value) {
+        QString line = Value;
+        line.replace('\n', ' ').replace('\r', ' ');
+        text += QByteArray("# ") + Name + ": " + line.toUtf8() + '\n';
+    };
+    comment("application", Info.Application);
+    comment("dongle", Info.Dongle);
+    comment("serial", Info.Serial);
+    comment("firmware", Info.Firmware);
+    comment("link", Info.Link);
+    comment("supply", Info.Supply);
+    comment("stream", Info.Stream);
+    comment("start", Info.Start.toUTC().toString(Qt::ISODateWithMs));
+    return text + ColumnNames() + '\n';
+}
+
+QByteArray Row(const TSample& Sample) {
+    const TDecodedSample& d = Sample.Decoded;
+    QByteArray row = QByteArray::number(Sample.TimeMs, 'f', 3);
+    row += ',' + Number(Sample.Raw.size() > 1 ? quint8(Sample.Raw[1]) : 0);
+    row += ',' + (d.CountShown ? Number(d.Counts[0]) : QByteArray());
+    row += ',' + (d.LTAShown ? Number(d.LTAs[0]) : QByteArray());
+    row += ',' + (d.CountShown && d.LTAShown ? Number(d.LTAs[0] - d.Counts[0]) : QByteArray());
+    row += ',' + (d.Compensation ? Number(*d.Compensation) : QByteArray());
+    row += ',' + (d.Multipliers ? Number((*d.Multipliers & 0x30) >> 4) : QByteArray());
+    row += ',' + (d.Multipliers ? Number(*d.Multipliers & 0x0F) : QByteArray());
+    for (int bit = 0; bit < 8; ++bit)
+        row += ',' + (d.SysFlags ? Number((*d.SysFlags >> bit) & 1) : QByteArray());
+    row += Sample.Missed ? ",1," : ",0,";
+    return row + Sample.Raw.toHex().toUpper() + '\n';
+}
+
+std::optional<TRow> TReader::Fail(const QString& Reason) {
+    FEnded = true;
+    FError = QStringLiteral("line %1: %2").arg(FLine).arg(Reason);
+    return std::nullopt;
+}
+
+bool TReader::ReadHeader() {
+    const QByteArray columns = ColumnNames();
+    for (;;) {
+        ++FLine;
+        QByteArray line = FDevice.readLine(MaxLineLength);
+        if (line.isEmpty()) {
+            Fail(FLine == 1 ? "the file is empty, not a recording" : "the header row is missing");
+            return false;
+        }
+        if (!line.endsWith('\n')) {
+            Fail(line.size() >= MaxLineLength - 1 ? "not a recording of this application"
+                                              : "the file breaks off in the header");
+            return false;
+        }
+        line = line.trimmed();
+        if (FLine == 1) {
+            if (line != Marker) {
+                Fail("not a recording of this application");
+                return false;
+            }
+            continue;
+        }
+        if (line.startsWith('#')) {
+            FComments << QString::fromUtf8(line.mid(2));
+            continue;
+        }
+        if (line != columns) {
+            Fail("not the header row of a recording");
+            return false;
+        }
+        return true;
+    }
+}
+
+std::optional<TRow> TReader::Next() {
+    if (FEnded) return std::nullopt;
+    if (!FHeaderRead) {
+        if (!ReadHeader()) return std::nullopt;
+        FHeaderRead = true;
+    }
+    ++FLine;
+    const QByteArray line = FDevice.readLine(MaxLineLength);
+    if (line.isEmpty()) {
+        FEnded = true; // the end
+        return std::nullopt;
+    }
+    if (!line.endsWith('\n'))
+        return Fail(line.size() >= MaxLineLength - 1 ? "the line is too long"
+                                                 : "the file breaks off in this row");
+    const QList<QByteArray> fields = line.trimmed().split(',');
+    if (fields.size() != ColumnCount)
+        return Fail(QStringLiteral("%1 columns, %2 expected").arg(fields.size()).arg(ColumnCount));
+    TRow row;
+    row.Line = FLine;
+    bool ok = false;
+    row.TimeMs = fields[TimeColumn].toDouble(&ok);
+    if (!ok || !(row.TimeMs >= 0)) return Fail("the time is not a number of milliseconds");
+    if (row.TimeMs < FLastTime) return Fail("the time goes backwards");
+    const uint counter = fields[CounterColumn].toUInt(&ok);
+    if (!ok || counter > 255) return Fail("the counter is not a number from 0 to 255");
+    row.Counter = quint8(counter);
+    const QByteArray& missed = fields[MissedColumn];
+    if (missed != "0" && missed != "1") return Fail("the missed column is neither 0 nor 1");
+    row.Missed = missed == "1";
+    const QByteArray& hex = fields[RawColumn];
+    const bool hexDigits =
+        std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(uchar(c)); });
+    row.Raw = QByteArray::fromHex(hex);
+    if (!hexDigits || hex.size() % 2 != 0 || row.Raw.size() <= HeaderBytes ||
+        row.Raw.size() > MaxSampleBytes)
+        return Fail("the raw bytes are not a sample in hexadecimal");
+    FLastTime = row.TimeMs;
+    return row;
+}
+
+} // namespace Recording

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "SampleDecoder.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QIODevice;
+
+// The CSV file of a recording: comment lines that say where the samples come from, one header
+// row, then one row per sample with its decoded values and its raw bytes.
+namespace Recording {
+
+// What the comment lines tell.
+struct TInfo {
+    QString Application; // "pxs733 1.0.1.10"
+    QString Dongle;      // model
+    QString Serial;
+    QString Firmware;
+    QString Link;   // "1-Wire", "I2C"
+    QString Supply; // "3.3 V"
+    QString Stream; // the streaming set-up's ticked items
+    QDateTime Start;
+};
+
+// One sample as it arrived: its time since the recording started, the sample as the dongle
+// sent it (header bytes 0..2 included, byte 1 the sample counter), its decoded values, and
+// whether samples went missing just before it.
+struct TSample {
+    double TimeMs = 0;
+    QByteArray Raw;
+    TDecodedSample Decoded;
+    bool Missed = false;
+};
+
+// The comment lines and the header row.
+QByteArray Header(const TInfo& Info);
+// The row of a sample, line end included.
+QByteArray Row(const TSample& Sample);
+
+// What a replay needs of a row.
+struct TRow {
+    int Line = 0;
+    double TimeMs = 0;
+    quint8 Counter = 0;
+    bool Missed = false;
+    QByteArray Raw;
+};
+
+// Reads a recording row by row from a device opened for reading, never more than one line
+// at a time in memory. The first line that is not what this application writes ends it with
+// an error naming the line; the rows before it have been handed out.
+class TReader {
+public:
+    explicit TReader(QIODevice& Device) : FDevice(Device) {}
+
+    // The next row; nothing at the end or at an error.
+    std::optional<TRow> Next();
+    // Empty, or what was wrong, e.g. "line 7: 12 columns, 18 expected".
+    QString Error() const { return FError; }
+    // The comment lines read so far, without their "# ".
+    const QStringList& Comments() const { return FComments; }
+
+private:
+    bool ReadHeader();
+    std::optional<TRow> Fail(const QString& Reason);
+
+    QIODevice& FDevice;
+    int FLine = 0;
+    bool FHeaderRead = false;
+    bool FEnded = false;
+    double FLastTime = 0;
+    QString FError;
+    QStringList FComments;
+};
+
+} // namespace Recording

@@ -120,6 +120,10 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
     DisplayTimer->setSingleShot(true);
     DisplayTimer->setInterval(20);
     connect(DisplayTimer, &QTimer::timeout, this, &TPXS733MainForm::DisplayTimerTimer);
+    RecordTimer = new QTimer(this);
+    RecordTimer->setObjectName("RecordTimer");
+    RecordTimer->setInterval(500);
+    connect(RecordTimer, &QTimer::timeout, this, &TPXS733MainForm::RecordTimerTimer);
 
     LoadImages();
     CreateToolTips();
@@ -149,6 +153,9 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
 
 void TPXS733MainForm::CreateMenus() {
     QMenu* file = menuBar()->addMenu("&File");
+    RecordItem = file->addAction("Record...", this, &TPXS733MainForm::RecordButtonClick);
+    RecordItem->setObjectName("RecordItem");
+    file->addSeparator();
     ExitItem = file->addAction("&Exit", this, &QWidget::close);
     ExitItem->setObjectName("ExitItem");
 
@@ -202,8 +209,17 @@ void TPXS733MainForm::CreateLeftColumn() {
     StartButton = NamedButton("StartButton", "Start", StreamingCategory->Content());
     StartTMButton = NamedButton("StartTMButton", "Start (Debug)", StreamingCategory->Content());
     PauseButton = NamedButton("PauseButton", "Pause", StreamingCategory->Content());
-    for (QPushButton* b : {StreamSetupButton, ScopeButton, StartButton, StartTMButton, PauseButton})
+    RecordButton = NamedButton("RecordButton", "Record", StreamingCategory->Content());
+    RecordButton->setCheckable(true);
+    RecordButton->setToolTip("Record every sample to a CSV file");
+    for (QPushButton* b :
+         {StreamSetupButton, ScopeButton, StartButton, StartTMButton, PauseButton, RecordButton})
         streaming->addWidget(b);
+    RecordStatusLabel = NamedLabel("RecordStatusLabel", QString(), StreamingCategory->Content());
+    RecordStatusLabel->setWordWrap(true);
+    RecordStatusLabel->hide();
+    streaming->addWidget(RecordStatusLabel);
+    connect(RecordButton, &QPushButton::clicked, this, &TPXS733MainForm::RecordButtonClick);
     StartButton->setEnabled(false);
     StartTMButton->setEnabled(false);
     PauseButton->setEnabled(false);

@@ -4,10 +4,12 @@
 #include "Event.h"
 #include "FuseBanks.h"
 #include "MainFormSettings.h"
+#include "SampleRecorder.h"
 #include "SampleDecoder.h"
 #include "ScopeUnit.h"
 #include "StreamSetupUnit.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMap>
 #include <QPixmap>
@@ -118,6 +120,11 @@ public:
     void InDirReadButtonClick();
     void InDirWriteButtonClick();
     bool ReadDeviceVersion();
+    // Recording (MainUnitRecording.cpp).
+    void RecordButtonClick();
+    void StartRecording(const QString& Path);
+    void StopRecording();
+    bool Recording() const;
     void DevListBoxClick();
     void CommsComboChange();
     void VoltageComboClick();
@@ -146,6 +153,8 @@ public:
     QPushButton* StartButton;
     QPushButton* StartTMButton;
     QPushButton* PauseButton;
+    QPushButton* RecordButton;
+    QLabel* RecordStatusLabel;
     QPushButton* PowerButton;
     QPushButton* ShowSendCommandsButton;
     QComboBox* VoltageCombo;
@@ -209,6 +218,7 @@ public:
     QPushButton* InDirWriteButton;
     QPushButton* GetVersionButton;
     QLabel* VersionLbl;
+    QAction* RecordItem;
     QAction* ExitItem;
     QAction* ResetSettingsItem;
     QAction* ShowHintsItem;
@@ -217,6 +227,7 @@ public:
     QTimer* RePosTimer;
     QTimer* BarTimer;
     QTimer* DisplayTimer; // spaces the display's refreshes
+    QTimer* RecordTimer;  // the recording's status and its write errors
 
     // State shared by the window's handlers.
     bool FComms1Wire = true;
@@ -312,6 +323,12 @@ private:
     // An address or data field as a hexadecimal number; a text that is none is reported.
     std::optional<quint8> HexField(const QLineEdit* Edit);
 
+    // Recording (MainUnitRecording.cpp).
+    Recording::TInfo RecordingInfo() const;
+    void RecordSample(const quint8* Data, int Size, const TDecodedSample& Sample);
+    void RecordTimerTimer();
+    void UpdateRecordControls();
+
     // Live display (MainUnitDisplay.cpp).
     void CreateToolTips();
     void ToolTipManager1BeforeShow(TToolTipItem& ToolTip);
@@ -391,6 +408,9 @@ private:
     static constexpr const char* BarsLayer = "bars";
     QStringList FUpdaterFolders;
     QList<QPointer<QObject>> FReportedUnopenable; // dongles told of once per plug-in
+    std::unique_ptr<TSampleRecorder> FRecorder;
+    QElapsedTimer FRecordClock;
+    bool FMissedSinceRecorded = false; // samples went missing since the last one recorded
     bool FLeftShiftDown = false;
     bool FRightShiftDown = false;
 };

@@ -190,6 +190,7 @@ void TPXS733MainForm::StreamingReset() {
     if (!FIsStreaming && !FIsPaused) return;
     LeaveDebugMode();
     EnableDebugTools(false);
+    StopRecording();
     FIsStreaming = FIsPaused = FPowerOn = FCTSetup = false;
     StartButton->setText("Start");
     StartTMButton->setEnabled(true);

@@ -86,7 +86,10 @@ void TPXS733MainForm::SubscribeToDevice() {
     FDeviceEvents[0] = PXS731Device1->OnStreaming.Subscribe(
         [this](quint16 Size, quint8, const quint8* Data) { PXS731Device1Streaming(Data, Size); });
     FDeviceEvents[1] =
-        PXS731Device1->OnStreamingDataMissed.Subscribe([this](quint8) { DataMissLabel->show(); });
+        PXS731Device1->OnStreamingDataMissed.Subscribe([this](quint8) {
+            DataMissLabel->show();
+            FMissedSinceRecorded = true;
+        });
     FDeviceEvents[2] = PXS731Device1->OnStreamingError.Subscribe(
         [this](quint16 Code) { MessageBox->KvrAddItem(GetErrorText(Code), aError); });
 }
@@ -102,6 +105,7 @@ void TPXS733MainForm::PXS731Device1Streaming(const quint8* Data, int Size) {
     if (sample.Multipliers) FMirrors[0] = *sample.Multipliers;
     if (sample.SysFlags) FSysFlags = *sample.SysFlags;
     FeedScope(sample);
+    if (Recording()) RecordSample(Data, Size, sample);
     // Every label change repaints, so a fast stream must not repaint for every sample: while
     // the bar timer runs the newest sample is shown at its tick, together with the bars;
     // otherwise a sample shows at once and the next ones at most every 20 ms.

@@ -142,6 +142,7 @@ void TPXS733MainForm::AbortStreaming() {
     PXS731Device1->StopStreaming();
     PXS731Device1->PowerOff();
     FIsStreaming = FCTSetup = FPowerOn = FIsPaused = false;
+    StopRecording();
     CommsCombo->setEnabled(true);
     EnableDebugTools(false);
     StopBarTimer();
@@ -194,6 +195,7 @@ void TPXS733MainForm::PowerButtonClick() {
     LeaveDebugMode();
     EnableDebugTools(false);
     FPrevBanks = {}; // the IC starts from its fuses next time
+    StopRecording();
     FIsPaused = false;
     FWindows->ScopeForm->UpdateTimer->stop();
     StopBarTimer();

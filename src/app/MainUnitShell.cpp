@@ -41,6 +41,7 @@ const QColor InfoPanelColour(213, 255, 213);
 TPXS733MainForm::~TPXS733MainForm() {
     qApp->removeEventFilter(this);
     FClosing = true;
+    StopRecording();
     if (FIsStreaming && KelvraDevList1->Connected()) {
         // Leave the IC switched off; the results no longer matter.
         PXS731Device1->StopStreaming();
@@ -91,6 +92,7 @@ void TPXS733MainForm::FormActivate() {
 }
 
 void TPXS733MainForm::closeEvent(QCloseEvent* Event) {
+    StopRecording();
     if (!IniFilePath.isEmpty()) {
         TIniFile ini(IniFilePath);
         MainFormSettings::Save(ini, *this);

@@ -2,7 +2,10 @@
 #include "HidApiAccess.h"
 #include "MainUnit.h"
 #include "ModalDialogs.h"
+#include "KvrListBox.h"
+#include "Recording.h"
 #include "RemoteCommandServer.h"
+#include "ReplayIC.h"
 #include "SimHidAccess.h"
 #include "SimUpdater.h"
 #include "VirtualDongle.h"
@@ -13,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QDialog>
 #include <QDir>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -118,6 +122,65 @@ void AddOptions(QCommandLineParser& Parser) {
         {"sim-firmware", "Firmware version of the simulated dongle, hexadecimal.", "HEX", "0105"});
     Parser.addOption({"sim-serial", "Serial number of the simulated dongle.", "TEXT", "SIM000001"});
     Parser.addOption({"sim-latency-ms", "Reply latency of the simulated dongle.", "MS", "0"});
+    Parser.addOption({"replay",
+                      "Play a recording back through a simulated dongle, as if it came live.",
+                      "FILE"});
+    Parser.addOption({"replay-speed", "How much faster than recorded to play it back.", "FACTOR",
+                      "1"});
+}
+
+// Adds a line to the main window's messages from any thread, once the window exists.
+class TMessagePoster {
+public:
+    void SetWindow(TPXS733MainForm* Window) { FWindow = Window; }
+    void Post(const QString& Text, TKvrItemType Kind) {
+        QMetaObject::invokeMethod(
+            &FContext,
+            [this, Text, Kind] {
+                if (FWindow) FWindow->MessageBox->KvrAddItem(Text, Kind);
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    QObject FContext;
+    QPointer<TPXS733MainForm> FWindow; // looked at on the user-interface thread only
+};
+
+// The IC that plays the recording the command line names; nothing (and the reason printed)
+// when it cannot be played.
+std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessagePoster& Messages) {
+    const QString path = Parser.value("replay");
+    bool ok = false;
+    const double speed = Parser.value("replay-speed").toDouble(&ok);
+    if (!ok || !(speed > 0) || speed > 1000) {
+        std::fprintf(stderr, "Invalid --replay-speed: %s (a factor above 0, at most 1000)\n",
+                     qPrintable(Parser.value("replay-speed")));
+        return nullptr;
+    }
+    auto file = std::make_shared<Recording::TReplayFile>();
+    if (!file->Open(path)) {
+        std::fprintf(stderr, "Cannot replay %s: %s\n", qPrintable(path), qPrintable(file->Error()));
+        return nullptr;
+    }
+    Messages.Post("Replaying " + path + " (" + file->Comments().mid(4, 3).join("; ") +
+                      "): start streaming as recorded",
+                  aInfo);
+    auto played = std::make_shared<qint64>(0);
+    // Runs on the simulated dongle's streaming thread.
+    auto next = [file, played, path, &Messages]() -> std::optional<TReplayIC::TSample> {
+        std::optional<Recording::TRow> row = file->Next();
+        if (row) {
+            ++*played;
+            return TReplayIC::TSample{row->TimeMs, row->Lost, row->Raw.mid(3)};
+        }
+        if (!file->Error().isEmpty())
+            Messages.Post("Replay of " + path + " stopped at " + file->Error(), aError);
+        else
+            Messages.Post(QStringLiteral("Replay finished: %1 samples").arg(*played), aInfo);
+        return std::nullopt;
+    };
+    return std::make_shared<TReplayIC>(next, speed);
 }
 
 // Answers --help, --version and a command line that does not parse; nothing when the
@@ -188,16 +251,23 @@ int main(int argc, char** argv) {
     TadpInstanceControl adpInstanceControl1;
     if (!adpInstanceControl1.Register(QCoreApplication::applicationFilePath())) return 0;
 
-    // The HID access outlives every window.
+    // The HID access outlives every window; the messages of a replay outlive the access.
+    TMessagePoster replayMessages;
     std::unique_ptr<THidAccess> hid;
     std::unique_ptr<TSimUpdater> updater;
     QStringList updaterFolders =
         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
-    if (parser.isSet("simulate")) {
-        const auto config = SimulatedDongle(parser);
+    if (parser.isSet("simulate") || parser.isSet("replay")) {
+        auto config = SimulatedDongle(parser);
         if (!config) return 2;
+        std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
+        if (parser.isSet("replay")) {
+            ic = ReplayedIC(parser, replayMessages);
+            if (!ic) return 2;
+            config->SampleRate = TVirtualDongle::MaxSampleRate; // the finest pace to play at
+        }
         auto simulation = std::make_unique<TSimHidAccess>();
-        auto dongle = std::make_shared<TVirtualDongle>(*config, std::make_shared<TVirtualPXS733>());
+        auto dongle = std::make_shared<TVirtualDongle>(*config, ic);
         simulation->Plug(dongle);
         // The simulated updater brings every model to the simulator's default firmware.
         updater =
@@ -211,6 +281,7 @@ int main(int argc, char** argv) {
     TModalDialogs dialogs;
     TPXS733Windows windows(dialogs, *hid, updaterFolders);
     TPXS733MainForm* mainForm = windows.MainForm;
+    replayMessages.SetWindow(mainForm);
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
 
     TRemoteCommandServer remote(

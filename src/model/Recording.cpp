@@ -143,8 +143,27 @@ std::optional<TRow> TReader::Next() {
     if (!hexDigits || hex.size() % 2 != 0 || row.Raw.size() <= HeaderBytes ||
         row.Raw.size() > MaxSampleBytes)
         return Fail("the raw bytes are not a sample in hexadecimal");
+    if (row.Missed) row.Lost = FLastCounter ? std::max(1, (row.Counter - *FLastCounter - 1) & 0xFF) : 1;
     FLastTime = row.TimeMs;
+    FLastCounter = row.Counter;
     return row;
+}
+
+bool TReplayFile::Open(const QString& Path) {
+    FFile.setFileName(Path);
+    if (!FFile.open(QIODevice::ReadOnly)) return false;
+    FFirst = FReader.Next();
+    return FReader.Error().isEmpty();
+}
+
+std::optional<TRow> TReplayFile::Next() {
+    if (FFirst) return std::exchange(FFirst, std::nullopt);
+    return FFile.isOpen() ? FReader.Next() : std::nullopt;
+}
+
+QString TReplayFile::Error() const {
+    if (!FFile.isOpen() && !FFile.fileName().isEmpty()) return FFile.errorString();
+    return FReader.Error();
 }
 
 } // namespace Recording

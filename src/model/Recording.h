@@ -4,12 +4,11 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-
-class QIODevice;
 
 // The CSV file of a recording: comment lines that say where the samples come from, one header
 // row, then one row per sample with its decoded values and its raw bytes.
@@ -48,6 +47,7 @@ struct TRow {
     double TimeMs = 0;
     quint8 Counter = 0;
     bool Missed = false;
+    int Lost = 0; // samples lost just before this one: the counter's step less one, at least 1
     QByteArray Raw;
 };
 
@@ -74,8 +74,26 @@ private:
     bool FHeaderRead = false;
     bool FEnded = false;
     double FLastTime = 0;
+    std::optional<quint8> FLastCounter;
     QString FError;
     QStringList FComments;
+};
+
+// A recording file opened for a replay.
+class TReplayFile {
+public:
+    TReplayFile() : FReader(FFile) {}
+    // Opens the file and reads up to its first row; false with Error() when the file cannot
+    // be read or is not a recording.
+    bool Open(const QString& Path);
+    std::optional<TRow> Next();
+    QString Error() const;
+    const QStringList& Comments() const { return FReader.Comments(); }
+
+private:
+    QFile FFile;
+    TReader FReader;
+    std::optional<TRow> FFirst;
 };
 
 } // namespace Recording

@@ -3,9 +3,12 @@
 #include "CategoryPanel.h"
 #include "IniFile.h"
 #include "ModalDialogs.h"
+#include "ScopeExport.h"
 #include "WindowPlacement.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -147,7 +150,8 @@ void TScopeForm::CreateChart() {
         QCPGraph* series = ScopeGraph->addGraph();
         series->setLineStyle(QCPGraph::lsNone);
         const bool count = slot < LTASlot;
-        if (count) series->setName(QStringLiteral("CS%1").arg(slot));
+        series->setName(count ? QStringLiteral("CS%1").arg(slot)
+                              : QStringLiteral("LTA%1").arg(slot - LTASlot));
         series->setScatterStyle(QCPScatterStyle(
             count ? QCPScatterStyle::ssSquare : QCPScatterStyle::ssDot, count ? 2 : 1));
         series->setPen(QPen(ChannelColour, 1));
@@ -269,6 +273,14 @@ void TScopeForm::CreateSettingsPanel() {
     setup->addWidget(RescaleScopeButton);
     setup->addWidget(coordinates);
     setup->addWidget(BarGraphButton);
+    ExportDataButton =
+        NamedButton("ExportDataButton", "Export data...", SetupCategory->Content());
+    SavePictureButton =
+        NamedButton("SavePictureButton", "Save picture...", SetupCategory->Content());
+    setup->addWidget(ExportDataButton);
+    setup->addWidget(SavePictureButton);
+    connect(ExportDataButton, &QPushButton::clicked, this, &TScopeForm::ExportDataClick);
+    connect(SavePictureButton, &QPushButton::clicked, this, &TScopeForm::SavePictureClick);
 
     connect(SetMaxButton, &QPushButton::clicked, this, &TScopeForm::SetMaxButtonClick);
     connect(MaxEdit, &QLineEdit::returnPressed, this, &TScopeForm::SetMaxButtonClick);
@@ -714,4 +726,34 @@ void TScopeForm::SaveSettings() {
     ini.WriteBool(Section, "CS0", CH0CurCheck->isChecked());
     ini.WriteBool(Section, "LT0", CH0LTACheck->isChecked());
     ini.WriteString(Section, "State", isMaximized() ? "Max" : "Nor");
+}
+
+void TScopeForm::ExportDataClick() {
+    if (!FDialogs) return;
+    const QString path = FDialogs->SaveFileName("Export Scope Data");
+    if (path.isEmpty()) return;
+    std::vector<ScopeExport::TTrace> traces;
+    for (const QCPGraph* series : FSeries) {
+        if (!series->visible() || series->data()->isEmpty()) continue;
+        ScopeExport::TTrace trace{series->name(), {}};
+        for (const QCPGraphData& point : *series->data())
+            trace.Points.emplace_back(point.key, point.value);
+        traces.push_back(std::move(trace));
+    }
+    const QByteArray text = ScopeExport::Csv(traces);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        FDialogs->ReportError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+}
+
+void TScopeForm::SavePictureClick() {
+    if (!FDialogs) return;
+    QString path = FDialogs->SaveFileName("Save Scope Picture");
+    if (path.isEmpty()) return;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != "pdf" && suffix != "png") path += ".png";
+    const int width = ScopeGraph->width(), height = ScopeGraph->height();
+    const bool saved = suffix == "pdf" ? ScopeGraph->savePdf(path, width, height)
+                                       : ScopeGraph->savePng(path, width, height);
+    if (!saved) FDialogs->ReportError("Cannot save the picture to " + path);
 }

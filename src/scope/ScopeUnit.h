@@ -59,6 +59,9 @@ public:
     void SetCurCHs(bool Enabled);
     void SetLTACHs(bool Enabled);
     void CH0CurCheckClick();
+    // The buffered points of the shown traces as CSV; the chart as PNG or PDF.
+    void ExportDataClick();
+    void SavePictureClick();
     void RescaleScopeButtonClick();
     void ApplyXRange();
     // The refresh tick: the points since the last tick go to the chart.
@@ -88,6 +91,8 @@ public:
     QPushButton* ResetScopeButton;
     QPushButton* RescaleScopeButton;
     QPushButton* BarGraphButton;
+    QPushButton* ExportDataButton;
+    QPushButton* SavePictureButton;
     QLabel* ColorShape0;
     QLabel* LTAColShape0;
     QCheckBox* XCoordCheck;

@@ -27,6 +27,8 @@ public:
     // Whether the IC streams now, and one sample for the dongle's address list.
     virtual bool Streams() const { return true; }
     virtual QByteArray Sample(const QByteArray& AddressList) = 0;
+    // Samples lost just before the last one (a replayed gap): the dongle's counter skips them.
+    virtual int LostBeforeSample() const { return 0; }
     // Time passes: seconds since streaming started.
     virtual void Advance(double /*Seconds*/) {}
 };

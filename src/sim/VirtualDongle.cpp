@@ -11,7 +11,6 @@ namespace {
 constexpr int ReportLength = 65;
 constexpr int ReplyDataBytes = ReportLength - 4; // bytes 4 onward of a reply
 constexpr int ChunkSize = 32;
-constexpr int MaxSampleRate = 8000;
 constexpr quint64 MaxCatchUpSamples = 8000; // after a stall, at most a second of samples
 constexpr quint8 KindSuccess = 0x0;
 
@@ -440,7 +439,10 @@ int TVirtualDongle::PumpLocked(TClock::time_point Now) {
     int sent = 0;
     for (; FSamplesDue < due; ++FSamplesDue, ++sent) {
         FIC->Advance(double(FSamplesDue) / FSampleRate);
-        if (FIC->Streams()) SendSampleLocked(FIC->Sample(FState.StreamList));
+        if (!FIC->Streams()) continue;
+        const QByteArray sample = FIC->Sample(FState.StreamList);
+        FPacketCounter += FIC->LostBeforeSample();
+        SendSampleLocked(sample);
     }
     return sent;
 }

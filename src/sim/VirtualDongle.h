@@ -70,6 +70,8 @@ public:
         quint8 ToolID = 0;
     };
 
+    static constexpr int MaxSampleRate = 8000;
+
     explicit TVirtualDongle(const TVirtualDongleConfig& Config = {},
                             std::shared_ptr<TSimIC> IC = std::make_shared<TRegisterIC>());
     ~TVirtualDongle() override;

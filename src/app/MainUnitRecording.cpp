@@ -1,0 +1,125 @@
+// The main window's recording: every decoded sample written to a CSV file until the user
+// stops, the stream stops, the dongle goes or the window closes.
+#include "MainUnit.h"
+
+#include "KelvraHIDTool.h"
+#include "KvrListBox.h"
+#include "ModalDialogs.h"
+#include "StreamSetupUnit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+QString Duration(qint64 Ms) {
+    const qint64 s = Ms / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QChar('0'))
+        .arg(s % 60, 2, 10, QChar('0'));
+}
+
+} // namespace
+
+bool TPXS733MainForm::Recording() const {
+    return FRecorder && FRecorder->Recording();
+}
+
+void TPXS733MainForm::RecordButtonClick() {
+    if (Recording()) {
+        StopRecording();
+        return;
+    }
+    const QString path = FDialogs.SaveFileName("Record Samples");
+    if (path.isEmpty()) {
+        UpdateRecordControls();
+        return;
+    }
+    StartRecording(path);
+}
+
+Recording::TInfo TPXS733MainForm::RecordingInfo() const {
+    Recording::TInfo info;
+    info.Application = "pxs733 " + FAppVersion;
+    info.Dongle = DevListBox->count() ? DevListBox->item(0)->text().trimmed() : QString();
+    info.Serial = KelvraHidTool1->SerialNumber();
+    info.Firmware = QString::number(FFirmwareVersion, 16).toUpper().rightJustified(4, '0');
+    info.Link = CommsCombo->currentText();
+    info.Supply = VoltageCombo->currentText();
+    QStringList ticked;
+    const TStreamSetupForm& setup = *FWindows->StreamSetupForm;
+    for (const QCheckBox* box : {setup.CSCheck, setup.LTACheck, setup.PTCheck, setup.THCheck})
+        if (box->isChecked()) ticked << box->text().remove('&');
+    info.Stream = ticked.join(", ");
+    info.Start = QDateTime::currentDateTimeUtc();
+    return info;
+}
+
+void TPXS733MainForm::StartRecording(const QString& Path) {
+    if (!FRecorder) FRecorder = std::make_unique<TSampleRecorder>();
+    if (!FRecorder->Start(Path, Recording::Header(RecordingInfo()))) {
+        MessageBox->KvrAddItem("Cannot record to " + Path + ": " + FRecorder->Error(), aError);
+        UpdateRecordControls();
+        return;
+    }
+    FRecordClock.start();
+    FMissedSinceRecorded = false;
+    MessageBox->KvrAddItem("Recording to " + Path, aInfo);
+    RecordTimer->start();
+    UpdateRecordControls();
+}
+
+void TPXS733MainForm::StopRecording() {
+    if (!Recording()) return;
+    FRecorder->Stop();
+    RecordTimer->stop();
+    if (FRecorder->Failed())
+        MessageBox->KvrAddItem("Recording stopped, " + FRecorder->Path() +
+                                   " cannot be written: " + FRecorder->Error(),
+                               aError);
+    else
+        MessageBox->KvrAddItem(QStringLiteral("Recording stopped: %1 samples in %2")
+                                   .arg(FRecorder->SamplesWritten())
+                                   .arg(FRecorder->Path()),
+                               aInfo);
+    UpdateRecordControls();
+}
+
+void TPXS733MainForm::RecordSample(const quint8* Data, int Size, const TDecodedSample& Sample) {
+    Recording::TSample recorded;
+    recorded.TimeMs = double(FRecordClock.nsecsElapsed()) / 1e6;
+    recorded.Raw = QByteArray(reinterpret_cast<const char*>(Data), Size);
+    recorded.Decoded = Sample;
+    recorded.Missed = FMissedSinceRecorded;
+    FMissedSinceRecorded = false;
+    FRecorder->Add(std::move(recorded));
+}
+
+void TPXS733MainForm::RecordTimerTimer() {
+    if (FRecorder->Failed()) {
+        StopRecording(); // tells what went wrong
+        return;
+    }
+    UpdateRecordControls();
+}
+
+void TPXS733MainForm::UpdateRecordControls() {
+    const bool on = Recording();
+    RecordButton->setChecked(on);
+    RecordItem->setText(on ? "Stop Recording" : "Record...");
+    RecordStatusLabel->setVisible(on);
+    if (!on) return;
+    const QLocale locale;
+    QString status = QStringLiteral("Recording %1, %2 samples, %3")
+                         .arg(Duration(FRecordClock.elapsed()))
+                         .arg(locale.toString(FRecorder->SamplesWritten()))
+                         .arg(locale.formattedDataSize(FRecorder->BytesWritten()));
+    if (FIsPaused) status += " (paused: nothing to record)";
+    RecordStatusLabel->setText(status);
+}

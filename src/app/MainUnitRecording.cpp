@@ -55,7 +55,7 @@ Recording::TInfo TPXS733MainForm::RecordingInfo() const {
     QStringList ticked;
     const TStreamSetupForm& setup = *FWindows->StreamSetupForm;
     for (const QCheckBox* box : {setup.CSCheck, setup.LTACheck, setup.PTCheck, setup.THCheck})
-        if (box->isChecked()) ticked << box->text().remove('&');
+        if (box->isChecked()) ticked << box->text().replace("&&", "&");
     info.Stream = ticked.join(", ");
     info.Start = QDateTime::currentDateTimeUtc();
     return info;
@@ -94,7 +94,9 @@ void TPXS733MainForm::StopRecording() {
 void TPXS733MainForm::RecordSample(const quint8* Data, int Size, const TDecodedSample& Sample) {
     Recording::TSample recorded;
     recorded.TimeMs = double(FRecordClock.nsecsElapsed()) / 1e6;
-    recorded.Raw = QByteArray(reinterpret_cast<const char*>(Data), Size);
+    // Byte 2 tells the sample's length; the report is padded beyond it.
+    const int length = Size > 3 && Data[2] > 0 ? std::min(Size, 3 + Data[2]) : Size;
+    recorded.Raw = QByteArray(reinterpret_cast<const char*>(Data), length);
     recorded.Decoded = Sample;
     recorded.Missed = FMissedSinceRecorded;
     FMissedSinceRecorded = false;

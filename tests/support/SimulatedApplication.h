@@ -19,14 +19,17 @@
 struct Application {
     TTestDialogs dialogs;
     TSimHidAccess hid;
-    std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
+    std::shared_ptr<TVirtualPXS733> ic;
     std::shared_ptr<TVirtualDongle> dongle;
     std::unique_ptr<TSimUpdater> updater;
     std::unique_ptr<TPXS733Windows> windows;
     TPXS733MainForm* form = nullptr;
 
-    Application() {
+    explicit Application(std::shared_ptr<TVirtualPXS733> IC = std::make_shared<TVirtualPXS733>(),
+                         int SampleRate = TVirtualDongleConfig{}.SampleRate)
+        : ic(std::move(IC)) {
         TVirtualDongleConfig config;
+        config.SampleRate = SampleRate;
         config.ProductID = 0x0105;
         config.Product = "Kelvra LK620";
         dongle = std::make_shared<TVirtualDongle>(config, ic);

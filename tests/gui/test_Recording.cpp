@@ -1,0 +1,160 @@
+#include "Recording.h"
+#include "ReplayIC.h"
+#include "SimulatedApplication.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+// A recording's rows without their times: what a replay must reproduce.
+QStringList ValuesOf(const QString& Path, QString* Error = nullptr) {
+    QFile file(Path);
+    file.open(QIODevice::ReadOnly);
+    QStringList rows;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.isEmpty() && !line.startsWith('#') && !line.startsWith("time_ms"))
+            rows << QString::fromLatin1(line.mid(line.indexOf(',') + 1));
+    if (Error) {
+        file.seek(0);
+        Recording::TReader reader(file);
+        while (reader.Next()) {
+        }
+        *Error = reader.Error();
+    }
+    return rows;
+}
+
+// Records a run of the application into Path; the recording stops with the stream.
+void RecordRun(Application& App, const QString& Path, int Samples) {
+    App.dialogs.savePath = Path;
+    App.form->RecordButton->click();
+    QCOMPARE(App.LastMessage(), "Recording to " + Path);
+    QVERIFY(App.form->RecordButton->isChecked());
+    App.form->StartButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(App.dongle->State().Streaming && App.dongle->SamplesSent() >= quint64(Samples),
+                             20000);
+    App.form->StartButton->click(); // "Stop"
+    QVERIFY(!App.form->Recording());
+    QVERIFY(!App.form->RecordButton->isChecked());
+}
+
+} // namespace
+
+class TestRecording : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home;
+
+private slots:
+    void initTestCase() { UsePrivateFolders(home); }
+
+    void aReplayShowsWhatWasRecorded() {
+        const QString recorded = home.filePath("recorded.csv");
+        {
+            Application app(std::make_shared<TVirtualPXS733>(), 1000);
+            TDongleFaults faults;
+            faults.DropShare = 0.02; // gaps
+            app.dongle->SetFaults(faults);
+            RecordRun(app, recorded, 600);
+            const QStringList stopped = app.Messages().filter("Recording stopped: ");
+            QCOMPARE(stopped.size(), 1);
+            QVERIFY(stopped[0].endsWith(" samples in " + recorded));
+        }
+        QString error;
+        const QStringList original = ValuesOf(recorded, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY(original.size() > 500);
+        QVERIFY(original.filter(QRegularExpression(",1,[0-9A-F]+$")).size() > 0); // gaps seen
+
+        // Played back ten times as fast through a simulated dongle, recorded again.
+        auto file = std::make_shared<Recording::TReplayFile>();
+        QVERIFY(file->Open(recorded));
+        auto ic = std::make_shared<TReplayIC>(
+            [file]() -> std::optional<TReplayIC::TSample> {
+                const std::optional<Recording::TRow> row = file->Next();
+                if (!row) return std::nullopt;
+                return TReplayIC::TSample{row->TimeMs, row->Lost, row->Raw.mid(3)};
+            },
+            10.0);
+        const QString replayed = home.filePath("replayed.csv");
+        Application app(ic, TVirtualDongle::MaxSampleRate);
+        RecordRun(app, replayed, original.size());
+        QCOMPARE(ValuesOf(replayed), original);
+    }
+
+    void theFileTellsWhereItsSamplesComeFrom() {
+        Application app;
+        const QString path = home.filePath("header.csv");
+        RecordRun(app, path, 5);
+        Recording::TReplayFile file;
+        QVERIFY(file.Open(path));
+        const QStringList comments = file.Comments();
+        QCOMPARE(comments.size(), 8);
+        QVERIFY(comments[0].startsWith("application: pxs733 "));
+        QCOMPARE(comments.mid(1, 6), QStringList({"dongle: Kelvra LK620", "serial: SIM000001",
+                                                  "firmware: 0105", "link: 1-Wire",
+                                                  "supply: 3.3 V",
+                                                  "stream: Count Samples, Long Term "
+                                                  "Averages (LTA), Prox & Touch, Thresholds"}));
+        QVERIFY(QDateTime::fromString(comments[7].mid(7), Qt::ISODateWithMs).isValid());
+    }
+
+    void placesThatCannotBeWrittenAndCancelling() {
+        Application app;
+        const int lines = app.form->MessageBox->count();
+        app.dialogs.savePath.clear(); // cancelled
+        app.form->RecordButton->click();
+        QCOMPARE(app.form->MessageBox->count(), lines);
+        QVERIFY(!app.form->RecordButton->isChecked());
+
+        app.dialogs.savePath = home.path(); // a folder
+        app.form->RecordItem->trigger();
+        QVERIFY(app.LastMessage().startsWith("Cannot record to " + home.path() + ": "));
+        QVERIFY(!app.form->Recording());
+        QCOMPARE(app.form->RecordItem->text(), QString("Record..."));
+    }
+
+    void aWriteErrorStopsTheRecordingWithOneLine() {
+        // The file size limit stands in for a full disk.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit limited = old;
+        limited.rlim_cur = 100000;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        Application app(std::make_shared<TVirtualPXS733>(), 2000);
+        const QString path = home.filePath("full.csv");
+        app.dialogs.savePath = path;
+        app.form->RecordButton->click();
+        app.form->StartButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!app.form->Recording(), 10000);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QCOMPARE(app.Messages().filter("cannot be written").size(), 1);
+        QVERIFY(app.LastMessage().startsWith("Recording stopped, " + path + " cannot be written: "));
+        QString error;
+        QVERIFY(ValuesOf(path, &error).size() > 10);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+
+    void whilePausedTheStatusSaysSo() {
+        Application app;
+        app.dialogs.savePath = home.filePath("paused.csv");
+        app.form->StartButton->click();
+        app.form->RecordButton->click();
+        app.form->PauseButton->click();
+        QTRY_VERIFY(app.form->RecordStatusLabel->text().endsWith("(paused: nothing to record)"));
+        QVERIFY(app.form->RecordStatusLabel->isVisibleTo(app.form));
+        app.form->RecordButton->click();
+        QVERIFY(!app.form->Recording());
+        QVERIFY(!app.form->RecordStatusLabel->isVisibleTo(app.form));
+    }
+};
+
+QTEST_MAIN(TestRecording)
+#include "test_Recording.moc"

@@ -63,6 +63,39 @@ class TestScope : public QObject {
     Q_OBJECT
 
 private slots:
+    void exportsTheShownTracesAndThePicture() {
+        QTemporaryDir dir;
+        Scope s;
+        s.form.resize(900, 600);
+        s.Feed(3);
+        s.Tick();
+        auto read = [](const QString& Path) {
+            QFile file(Path);
+            file.open(QIODevice::ReadOnly);
+            return file.readAll();
+        };
+        s.dialogs.savePath = dir.filePath("data.csv");
+        s.form.ExportDataButton->click();
+        QCOMPARE(read(s.dialogs.savePath),
+                 QByteArray("sample,CS0,LTA0\n0,1000,990\n1,1000,990\n2,1000,990\n"));
+
+        s.dialogs.savePath = dir.filePath("chart"); // a PNG without a suffix given
+        s.form.SavePictureButton->click();
+        const QImage picture(dir.filePath("chart.png"));
+        QCOMPARE(picture.size(), s.form.ScopeGraph->size() * s.form.devicePixelRatio());
+        s.dialogs.savePath = dir.filePath("chart.pdf");
+        s.form.SavePictureButton->click();
+        QVERIFY(read(s.dialogs.savePath).startsWith("%PDF"));
+
+        for (QPushButton* button : {s.form.ExportDataButton, s.form.SavePictureButton}) {
+            s.dialogs.shown.clear();
+            s.dialogs.savePath = dir.filePath("no/such/folder/out.pdf");
+            button->click();
+            QCOMPARE(s.dialogs.shown.size(), 1);
+            QVERIFY(s.dialogs.shown[0].startsWith("Cannot "));
+        }
+    }
+
     void xAxisStaysThenScrollsWithTheData() {
         Scope s;
         s.Feed(100);

@@ -1,4 +1,5 @@
 #include "ScopeBuffers.h"
+#include "ScopeExport.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,13 @@ TEST(ScopeBuffers, NewPointsAreHandedOverOnce) {
     EXPECT_TRUE(buffers.TakeNew(0).empty());
     Feed(buffers, 3, 3 + 3 * TScopeBuffers::Capacity); // nobody took them
     EXPECT_LE(buffers.TakeNew(0).size(), size_t(2 * TScopeBuffers::Capacity));
+}
+
+TEST(ScopeExport, OneRowPerSampleAndEmptyCellsWhereATraceHasNoPoint) {
+    const std::vector<ScopeExport::TTrace> traces = {{"CS0", {{0, 1000}, {1, 1001.5}}},
+                                                     {"LTA0", {{1, 990}, {2, 991}}}};
+    EXPECT_EQ(ScopeExport::Csv(traces), "sample,CS0,LTA0\n0,1000,\n1,1001.5,990\n2,,991\n");
+    EXPECT_EQ(ScopeExport::Csv({}), "sample\n");
 }
 
 } // namespace

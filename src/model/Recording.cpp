@@ -81,19 +81,17 @@ bool TReader::ReadHeader() {
             Fail(FLine == 1 ? "the file is empty, not a recording" : "the header row is missing");
             return false;
         }
-        if (!line.endsWith('\n')) {
-            Fail(line.size() >= MaxLineLength - 1 ? "not a recording of this application"
-                                              : "the file breaks off in the header");
+        const bool complete = line.endsWith('\n');
+        line = line.trimmed();
+        if (FLine == 1 && line != Marker) {
+            Fail("not a recording of this application");
             return false;
         }
-        line = line.trimmed();
-        if (FLine == 1) {
-            if (line != Marker) {
-                Fail("not a recording of this application");
-                return false;
-            }
-            continue;
+        if (!complete) {
+            Fail("the file breaks off in the header");
+            return false;
         }
+        if (FLine == 1) continue;
         if (line.startsWith('#')) {
             FComments << QString::fromUtf8(line.mid(2));
             continue;

@@ -313,7 +313,7 @@ private slots:
             {{"--help"},
              0,
              {"--simulate", "--sim-model", "--sim-firmware", "--sim-serial", "--sim-latency-ms",
-              "--remote", "--screenshots", "--version"}},
+              "--remote", "--screenshots", "--version", "--replay", "--replay-speed"}},
             {{"--no-such-option"}, 2, {"Unknown option 'no-such-option'", "Usage:"}},
         };
         for (const Case& c : cases) {
@@ -329,6 +329,37 @@ private slots:
                 program.readAllStandardOutput() + program.readAllStandardError();
             for (const QString& text : c.printed)
                 QVERIFY2(printed.contains(text), qPrintable(text));
+        }
+    }
+
+    void replayRefusesWhatItCannotPlay() {
+        QTemporaryDir dir;
+        auto file = [&dir](const QString& Name, const QByteArray& Text) {
+            QFile f(dir.filePath(Name));
+            f.open(QIODevice::WriteOnly);
+            f.write(Text);
+            return f.fileName();
+        };
+        const QByteArray binary = QByteArray::fromHex("7F454C460201010000") + QByteArray(5000, 1);
+        struct Case {
+            QStringList arguments;
+            QString printed;
+        } const cases[] = {
+            {{"--replay", dir.filePath("missing.csv")}, "Cannot replay " + dir.filePath("missing.csv")},
+            {{"--replay", file("empty.csv", "")}, "line 1: the file is empty, not a recording"},
+            {{"--replay", file("binary.csv", binary)}, "line 1: not a recording of this application"},
+            {{"--replay", file("other.csv", "time,value\n0,1\n")},
+             "line 1: not a recording of this application"},
+            {{"--replay", file("header.csv", "# PXS733 recording\n"), "--replay-speed", "0"},
+             "Invalid --replay-speed: 0"},
+        };
+        for (const Case& c : cases) {
+            QProcess program;
+            program.start(PXS733_EXECUTABLE, c.arguments);
+            QVERIFY(program.waitForFinished(10000));
+            QCOMPARE(program.exitCode(), 2);
+            const QString printed = program.readAllStandardError();
+            QVERIFY2(printed.contains(c.printed), qPrintable(printed));
         }
     }
 

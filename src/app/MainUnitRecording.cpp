@@ -118,10 +118,10 @@ void TPXS733MainForm::UpdateRecordControls() {
     RecordStatusLabel->setVisible(on);
     if (!on) return;
     const QLocale locale;
-    QString status = QStringLiteral("Recording %1, %2 samples, %3")
+    QString status = QStringLiteral("%1, %2 samples, %3")
                          .arg(Duration(FRecordClock.elapsed()))
                          .arg(locale.toString(FRecorder->SamplesWritten()))
-                         .arg(locale.formattedDataSize(FRecorder->BytesWritten()));
+                         .arg(locale.formattedDataSize(FRecorder->BytesWritten(), 1));
     if (FIsPaused) status += " (paused: nothing to record)";
     RecordStatusLabel->setText(status);
 }

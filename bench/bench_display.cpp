@@ -6,15 +6,10 @@
 //    with the scope window shown too. Reports the samples
 //    lost and the CPU used by the application side (the process minus the thread that plays
 //    the dongle).
+#include "BenchApplication.h"
 #include "KelvraPXS731.h"
-#include "MainUnit.h"
-#include "ModalDialogs.h"
 #include "ScopeUnit.h"
-#include "SimHidAccess.h"
-#include "SimUpdater.h"
 #include "StreamRun.h"
-#include "VirtualDongle.h"
-#include "VirtualPXS733.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -29,42 +24,6 @@
 #include <thread>
 
 namespace {
-
-struct QuietDialogs : TModalDialogs {
-    int Exec(QDialog&) override { return 0; }
-    QMessageBox::StandardButton Message(QMessageBox::Icon, const QString&,
-                                        QMessageBox::StandardButtons) override {
-        return QMessageBox::Ok;
-    }
-};
-
-// The application, shown, with an accepted dongle whose pace the benchmark drives.
-struct Application {
-    QuietDialogs dialogs;
-    TSimHidAccess hid;
-    std::shared_ptr<TVirtualDongle> dongle;
-    std::unique_ptr<TSimUpdater> updater;
-    std::unique_ptr<TPXS733Windows> windows;
-    TPXS733MainForm* form;
-
-    explicit Application(int Rate) {
-        TVirtualDongleConfig config;
-        config.SampleRate = Rate;
-        dongle = std::make_shared<TVirtualDongle>(config, std::make_shared<TVirtualPXS733>());
-        dongle->SetAutoPump(false);
-        updater = std::make_unique<TSimUpdater>(hid, dongle, config.Firmware);
-        windows =
-            std::make_unique<TPXS733Windows>(dialogs, hid, QStringList{updater->ConfigFolder()});
-        form = windows->MainForm;
-        hid.Plug(dongle);
-        form->show();
-        for (int i = 0; i < 5; ++i)
-            QApplication::processEvents();
-    }
-    ~Application() {
-        if (form->FIsStreaming) form->PowerButtonClick();
-    }
-};
 
 void BM_SampleHandler(benchmark::State& State) {
     Application app(100);

@@ -595,8 +595,7 @@ QWidget* TPXS733MainForm::CreateStrapPage(QWidget* Parent) {
     grid->addLayout(buttons, 4, 0, 1, 3);
     for (QPushButton* b : {WriteStrapButton, ReadStrapButton})
         b->setEnabled(false);
-    connect(WriteStrapButton, &QPushButton::clicked, this,
-            &TPXS733MainForm::WriteStrapButtonClick);
+    connect(WriteStrapButton, &QPushButton::clicked, this, &TPXS733MainForm::WriteStrapButtonClick);
     connect(ReadStrapButton, &QPushButton::clicked, this, &TPXS733MainForm::ReadStrapButtonClick);
     column->addWidget(group);
     column->addStretch();
@@ -658,8 +657,7 @@ void TPXS733MainForm::CreateEngineeringTools(QWidget* Panel) {
     connect(ReadMMButton, &QPushButton::clicked, this, &TPXS733MainForm::ReadMMButtonClick);
     connect(WriteMMButton, &QPushButton::clicked, this, &TPXS733MainForm::WriteMMButtonClick);
     connect(InDirReadButton, &QPushButton::clicked, this, &TPXS733MainForm::InDirReadButtonClick);
-    connect(InDirWriteButton, &QPushButton::clicked, this,
-            &TPXS733MainForm::InDirWriteButtonClick);
+    connect(InDirWriteButton, &QPushButton::clicked, this, &TPXS733MainForm::InDirWriteButtonClick);
 
     auto* version = new QGroupBox("IC Version", Panel);
     auto* versionColumn = new QVBoxLayout(version);

@@ -4,8 +4,8 @@
 #include "Event.h"
 #include "FuseBanks.h"
 #include "MainFormSettings.h"
-#include "SampleRecorder.h"
 #include "SampleDecoder.h"
+#include "SampleRecorder.h"
 #include "ScopeUnit.h"
 #include "StreamSetupUnit.h"
 

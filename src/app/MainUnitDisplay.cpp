@@ -85,11 +85,10 @@ void TPXS733MainForm::ToolTipManager1BeforeShow(TToolTipItem& ToolTip) {
 void TPXS733MainForm::SubscribeToDevice() {
     FDeviceEvents[0] = PXS731Device1->OnStreaming.Subscribe(
         [this](quint16 Size, quint8, const quint8* Data) { PXS731Device1Streaming(Data, Size); });
-    FDeviceEvents[1] =
-        PXS731Device1->OnStreamingDataMissed.Subscribe([this](quint8) {
-            DataMissLabel->show();
-            FMissedSinceRecorded = true;
-        });
+    FDeviceEvents[1] = PXS731Device1->OnStreamingDataMissed.Subscribe([this](quint8) {
+        DataMissLabel->show();
+        FMissedSinceRecorded = true;
+    });
     FDeviceEvents[2] = PXS731Device1->OnStreamingError.Subscribe(
         [this](quint16 Code) { MessageBox->KvrAddItem(GetErrorText(Code), aError); });
 }

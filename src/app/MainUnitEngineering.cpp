@@ -67,8 +67,8 @@ void TPXS733MainForm::ReadStrapButtonClick() {
 void TPXS733MainForm::WriteStrapButtonClick() {
     if (!CheckDevicePower()) return;
     for (const TStrap& strap : Straps)
-        if (!Report(PXS731Device1->IndirectWrite(strap.Address,
-                                                 quint8((this->*strap.Spin)->value()))))
+        if (!Report(
+                PXS731Device1->IndirectWrite(strap.Address, quint8((this->*strap.Spin)->value()))))
             return;
 }
 
@@ -78,8 +78,7 @@ void TPXS733MainForm::STSpinChange() {
 }
 
 void TPXS733MainForm::LTSpinChange() {
-    if (!LTSpin->cleanText().isEmpty())
-        Label35->setText(LongTimerText(LTSpin->value()));
+    if (!LTSpin->cleanText().isEmpty()) Label35->setText(LongTimerText(LTSpin->value()));
 }
 
 void TPXS733MainForm::ReadMMButtonClick() {

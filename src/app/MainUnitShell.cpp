@@ -18,10 +18,10 @@
 #include "StreamSetupUnit.h"
 #include "ToolTipManager.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // Program start: creates the six windows in their order and runs until the main window closes.
 #include "HidApiAccess.h"
+#include "KvrListBox.h"
 #include "MainUnit.h"
 #include "ModalDialogs.h"
-#include "KvrListBox.h"
 #include "Recording.h"
 #include "RemoteCommandServer.h"
 #include "ReplayIC.h"
@@ -125,8 +125,8 @@ void AddOptions(QCommandLineParser& Parser) {
     Parser.addOption({"replay",
                       "Play a recording back through a simulated dongle, as if it came live.",
                       "FILE"});
-    Parser.addOption({"replay-speed", "How much faster than recorded to play it back.", "FACTOR",
-                      "1"});
+    Parser.addOption(
+        {"replay-speed", "How much faster than recorded to play it back.", "FACTOR", "1"});
 }
 
 // Adds a line to the main window's messages from any thread, once the window exists.

@@ -118,7 +118,7 @@ std::optional<TRow> TReader::Next() {
     }
     if (!line.endsWith('\n'))
         return Fail(line.size() >= MaxLineLength - 1 ? "the line is too long"
-                                                 : "the file breaks off in this row");
+                                                     : "the file breaks off in this row");
     const QList<QByteArray> fields = line.trimmed().split(',');
     if (fields.size() != ColumnCount)
         return Fail(QStringLiteral("%1 columns, %2 expected").arg(fields.size()).arg(ColumnCount));
@@ -141,7 +141,8 @@ std::optional<TRow> TReader::Next() {
     if (!hexDigits || hex.size() % 2 != 0 || row.Raw.size() <= HeaderBytes ||
         row.Raw.size() > MaxSampleBytes)
         return Fail("the raw bytes are not a sample in hexadecimal");
-    if (row.Missed) row.Lost = FLastCounter ? std::max(1, (row.Counter - *FLastCounter - 1) & 0xFF) : 1;
+    if (row.Missed)
+        row.Lost = FLastCounter ? std::max(1, (row.Counter - *FLastCounter - 1) & 0xFF) : 1;
     FLastTime = row.TimeMs;
     FLastCounter = row.Counter;
     return row;

@@ -8,7 +8,6 @@
 
 #include <QCheckBox>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -17,6 +16,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
@@ -273,8 +273,7 @@ void TScopeForm::CreateSettingsPanel() {
     setup->addWidget(RescaleScopeButton);
     setup->addWidget(coordinates);
     setup->addWidget(BarGraphButton);
-    ExportDataButton =
-        NamedButton("ExportDataButton", "Export data...", SetupCategory->Content());
+    ExportDataButton = NamedButton("ExportDataButton", "Export data...", SetupCategory->Content());
     SavePictureButton =
         NamedButton("SavePictureButton", "Save picture...", SetupCategory->Content());
     setup->addWidget(ExportDataButton);

@@ -15,7 +15,7 @@ class TReplayIC : public TVirtualPXS733 {
 public:
     struct TSample {
         double TimeMs = 0;
-        int Lost = 0; // samples lost just before this one
+        int Lost = 0;     // samples lost just before this one
         QByteArray Bytes; // the sample without the dongle's header
     };
     // Called on the dongle's streaming thread for the next sample; nothing at the end.
@@ -33,7 +33,7 @@ private:
     double FSpeed;
     std::optional<TSample> FPending;
     std::optional<double> FFirstMs; // the recording's time of its first sample
-    double FPlayedSeconds = 0; // of the streams before the current one
+    double FPlayedSeconds = 0;      // of the streams before the current one
     double FLastSeconds = 0;
     double FClockMs = 0; // recording time reached
     int FLost = 0;

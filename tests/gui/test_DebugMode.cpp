@@ -308,10 +308,10 @@ private slots:
             const char* text; // of the edit afterwards
             int focusBank, focusBit;
         } const cases[] = {
-            {0, 7, Qt::Key_1, {}, "1", 1, 0},    // next: the first bit of the next bank
-            {0, 2, Qt::Key_0, {}, "0", 0, 3},    // next: one to the left
-            {3, 3, Qt::Key_1, {}, "1", 3, 3},    // the last edit shown keeps the focus
-            {0, 3, Qt::Key_X, {}, "1", 0, 3},    // dropped
+            {0, 7, Qt::Key_1, {}, "1", 1, 0}, // next: the first bit of the next bank
+            {0, 2, Qt::Key_0, {}, "0", 0, 3}, // next: one to the left
+            {3, 3, Qt::Key_1, {}, "1", 3, 3}, // the last edit shown keeps the focus
+            {0, 3, Qt::Key_X, {}, "1", 0, 3}, // dropped
             {0, 3, Qt::Key_V, Qt::ControlModifier, "1", 0, 3}, // no pasting
             {0, 3, Qt::Key_Backspace, {}, "", 0, 2},
             {0, 0, Qt::Key_Backspace, {}, "", 0, 0}, // the first edit keeps the focus
@@ -333,8 +333,7 @@ private slots:
                                       .arg(QKeySequence(c.key | c.modifiers).toString());
             QVERIFY2(edit->text() == c.text, qPrintable(where + ": " + edit->text()));
             QVERIFY2(QApplication::focusWidget() == Edit(app, c.focusBank, c.focusBit),
-                     qPrintable(where + ": focus on " +
-                                QApplication::focusWidget()->objectName()));
+                     qPrintable(where + ": focus on " + QApplication::focusWidget()->objectName()));
         }
         // A click selects the whole text.
         QLineEdit* edit = Edit(app, 2, 5);

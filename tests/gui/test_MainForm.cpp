@@ -345,9 +345,11 @@ private slots:
             QStringList arguments;
             QString printed;
         } const cases[] = {
-            {{"--replay", dir.filePath("missing.csv")}, "Cannot replay " + dir.filePath("missing.csv")},
+            {{"--replay", dir.filePath("missing.csv")},
+             "Cannot replay " + dir.filePath("missing.csv")},
             {{"--replay", file("empty.csv", "")}, "line 1: the file is empty, not a recording"},
-            {{"--replay", file("binary.csv", binary)}, "line 1: not a recording of this application"},
+            {{"--replay", file("binary.csv", binary)},
+             "line 1: not a recording of this application"},
             {{"--replay", file("other.csv", "time,value\n0,1\n")},
              "line 1: not a recording of this application"},
             {{"--replay", file("header.csv", "# PXS733 recording\n"), "--replay-speed", "0"},

@@ -37,8 +37,8 @@ void RecordRun(Application& App, const QString& Path, int Samples) {
     QCOMPARE(App.LastMessage(), "Recording to " + Path);
     QVERIFY(App.form->RecordButton->isChecked());
     App.form->StartButton->click();
-    QTRY_VERIFY_WITH_TIMEOUT(App.dongle->State().Streaming && App.dongle->SamplesSent() >= quint64(Samples),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        App.dongle->State().Streaming && App.dongle->SamplesSent() >= quint64(Samples), 20000);
     App.form->StartButton->click(); // "Stop"
     QVERIFY(!App.form->Recording());
     QVERIFY(!App.form->RecordButton->isChecked());
@@ -98,8 +98,7 @@ private slots:
         QCOMPARE(comments.size(), 8);
         QVERIFY(comments[0].startsWith("application: pxs733 "));
         QCOMPARE(comments.mid(1, 6), QStringList({"dongle: Kelvra LK620", "serial: SIM000001",
-                                                  "firmware: 0105", "link: 1-Wire",
-                                                  "supply: 3.3 V",
+                                                  "firmware: 0105", "link: 1-Wire", "supply: 3.3 V",
                                                   "stream: Count Samples, Long Term "
                                                   "Averages (LTA), Prox & Touch, Thresholds"}));
         QVERIFY(QDateTime::fromString(comments[7].mid(7), Qt::ISODateWithMs).isValid());
@@ -136,7 +135,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!app.form->Recording(), 10000);
         setrlimit(RLIMIT_FSIZE, &old);
         QCOMPARE(app.Messages().filter("cannot be written").size(), 1);
-        QVERIFY(app.LastMessage().startsWith("Recording stopped, " + path + " cannot be written: "));
+        QVERIFY(
+            app.LastMessage().startsWith("Recording stopped, " + path + " cannot be written: "));
         QString error;
         QVERIFY(ValuesOf(path, &error).size() > 10);
         QVERIFY2(error.isEmpty(), qPrintable(error));

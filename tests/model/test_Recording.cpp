@@ -194,8 +194,8 @@ TEST(SampleRecorder, WritesEverySampleAfterTheHeader) {
 
 TEST(SampleRecorder, PlacesThatCannotBeWrittenAreRefused) {
     QTemporaryDir dir;
-    for (const QString& path : {dir.path(), dir.filePath("no/such/folder/run.csv"),
-                                QStringLiteral("/proc/version")}) {
+    for (const QString& path :
+         {dir.path(), dir.filePath("no/such/folder/run.csv"), QStringLiteral("/proc/version")}) {
         SCOPED_TRACE(path.toStdString());
         TSampleRecorder recorder;
         EXPECT_FALSE(recorder.Start(path, Header({})));

@@ -322,6 +322,9 @@ private:
     bool RestartStream();
     // An address or data field as a hexadecimal number; a text that is none is reported.
     std::optional<quint8> HexField(const QLineEdit* Edit);
+    // Both fields of a write as numbers; an empty one or one that is no number is reported.
+    std::optional<std::pair<quint8, quint8>> AddressAndData(const QLineEdit* Address,
+                                                            const QLineEdit* Data);
 
     // Recording (MainUnitRecording.cpp).
     Recording::TInfo RecordingInfo() const;

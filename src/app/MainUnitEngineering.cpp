@@ -96,17 +96,23 @@ void TPXS733MainForm::ReadMMButtonClick() {
     RestartStream();
 }
 
+std::optional<std::pair<quint8, quint8>> TPXS733MainForm::AddressAndData(const QLineEdit* Address,
+                                                                         const QLineEdit* Data) {
+    if (Address->text().isEmpty() || Data->text().isEmpty()) {
+        MessageBox->KvrAddItem("No address or data specified!", aError);
+        return std::nullopt;
+    }
+    const std::optional<quint8> address = HexField(Address);
+    if (!address) return std::nullopt;
+    const std::optional<quint8> data = HexField(Data);
+    if (!data) return std::nullopt;
+    return std::pair(*address, *data);
+}
+
 void TPXS733MainForm::WriteMMButtonClick() {
     if (!CheckDevicePower()) return;
-    if (MMDataEdit->text().isEmpty() || MMAddressEdit->text().isEmpty()) {
-        MessageBox->KvrAddItem("No address or data specified!", aError);
-        return;
-    }
-    const std::optional<quint8> address = HexField(MMAddressEdit);
-    if (!address) return;
-    const std::optional<quint8> data = HexField(MMDataEdit);
-    if (!data) return;
-    Report(PXS731Device1->WriteReg(*address, *data)); // success stays silent
+    if (const auto write = AddressAndData(MMAddressEdit, MMDataEdit))
+        Report(PXS731Device1->WriteReg(write->first, write->second)); // success stays silent
 }
 
 void TPXS733MainForm::InDirReadButtonClick() {
@@ -127,15 +133,8 @@ void TPXS733MainForm::InDirReadButtonClick() {
 
 void TPXS733MainForm::InDirWriteButtonClick() {
     if (!CheckDevicePower()) return;
-    if (DirAddrEdit->text().isEmpty() || DirDataEdit->text().isEmpty()) {
-        MessageBox->KvrAddItem("No address or data specified!", aError);
-        return;
-    }
-    const std::optional<quint8> address = HexField(DirAddrEdit);
-    if (!address) return;
-    const std::optional<quint8> data = HexField(DirDataEdit);
-    if (!data) return;
-    if (Report(PXS731Device1->IndirectWrite(*address, *data)))
+    const auto write = AddressAndData(DirAddrEdit, DirDataEdit);
+    if (write && Report(PXS731Device1->IndirectWrite(write->first, write->second)))
         MessageBox->KvrAddItem("Indirect write done", aInfo);
 }
 

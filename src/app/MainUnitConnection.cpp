@@ -187,10 +187,10 @@ void TPXS733MainForm::FindUpdater() {
 }
 
 void TPXS733MainForm::StreamingReset() {
+    StopRecording(); // the dongle it records is gone, streaming or not
     if (!FIsStreaming && !FIsPaused) return;
     LeaveDebugMode();
     EnableDebugTools(false);
-    StopRecording();
     FIsStreaming = FIsPaused = FPowerOn = FCTSetup = false;
     StartButton->setText("Start");
     StartTMButton->setEnabled(true);

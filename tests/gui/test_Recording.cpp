@@ -142,6 +142,16 @@ private slots:
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 
+    void theDongleGoingEndsTheRecording() {
+        Application app;
+        app.dialogs.savePath = home.filePath("unplugged.csv");
+        app.form->RecordButton->click(); // waiting for a stream
+        QVERIFY(app.form->Recording());
+        app.hid.Unplug(app.dongle);
+        QTRY_VERIFY(!app.form->Recording());
+        QCOMPARE(app.Messages().filter("Recording stopped: 0 samples in ").size(), 1);
+    }
+
     void whilePausedTheStatusSaysSo() {
         Application app;
         app.dialogs.savePath = home.filePath("paused.csv");

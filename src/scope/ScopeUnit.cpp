@@ -522,8 +522,9 @@ void TScopeForm::SettingsButtonClick() {
 }
 
 void TScopeForm::CheckGategoryPanelSize() {
-    int needed = CurValCategory->sizeHint().height() + SetupCategory->sizeHint().height();
-    if (LTACategory->isVisible()) needed += LTACategory->sizeHint().height();
+    // The groups' heights with the spacing between them: what the panel's content asks for
+    // (a hidden group asks for nothing).
+    const int needed = ScopeCategoryPanel->widget()->sizeHint().height();
     const bool scrolls = needed > ScopeCategoryPanel->height();
     ScopeCategoryPanel->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn
                                                            : Qt::ScrollBarAlwaysOff);

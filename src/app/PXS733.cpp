@@ -13,6 +13,7 @@
 #include "adpInstanceControl.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QDialog>
 #include <QDir>
@@ -147,9 +148,10 @@ private:
     QPointer<TPXS733MainForm> FWindow; // looked at on the user-interface thread only
 };
 
-// The IC that plays the recording the command line names; nothing (and the reason printed)
-// when it cannot be played.
-std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessagePoster& Messages) {
+// The IC that plays the recording the command line names, and the link it was recorded over;
+// nothing (and the reason printed) when it cannot be played.
+std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessagePoster& Messages,
+                                      QString& RecordedLink) {
     const QString path = Parser.value("replay");
     bool ok = false;
     const double speed = Parser.value("replay-speed").toDouble(&ok);
@@ -164,8 +166,11 @@ std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessage
         return nullptr;
     }
     Messages.Post("Replaying " + path + " (" + file->Comments().mid(4, 3).join("; ") +
-                      "): start streaming as recorded",
+                      "): start streaming with the same set-up",
                   aInfo);
+    const QString linkComment = QStringLiteral("link: ");
+    for (const QString& comment : file->Comments())
+        if (comment.startsWith(linkComment)) RecordedLink = comment.mid(linkComment.size());
     auto played = std::make_shared<qint64>(0);
     // Runs on the simulated dongle's streaming thread.
     auto next = [file, played, path, &Messages]() -> std::optional<TReplayIC::TSample> {
@@ -253,6 +258,7 @@ int main(int argc, char** argv) {
 
     // The HID access outlives every window; the messages of a replay outlive the access.
     TMessagePoster replayMessages;
+    QString recordedLink;
     std::unique_ptr<THidAccess> hid;
     std::unique_ptr<TSimUpdater> updater;
     QStringList updaterFolders =
@@ -262,7 +268,7 @@ int main(int argc, char** argv) {
         if (!config) return 2;
         std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
         if (parser.isSet("replay")) {
-            ic = ReplayedIC(parser, replayMessages);
+            ic = ReplayedIC(parser, replayMessages, recordedLink);
             if (!ic) return 2;
             config->SampleRate = TVirtualDongle::MaxSampleRate; // the finest pace to play at
         }
@@ -282,6 +288,9 @@ int main(int argc, char** argv) {
     TPXS733Windows windows(dialogs, *hid, updaterFolders);
     TPXS733MainForm* mainForm = windows.MainForm;
     replayMessages.SetWindow(mainForm);
+    // A replay decodes its samples as they were decoded when recorded: over the same link.
+    if (const int link = mainForm->CommsCombo->findText(recordedLink); link >= 0)
+        mainForm->CommsCombo->setCurrentIndex(link);
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
 
     TRemoteCommandServer remote(

@@ -12,7 +12,8 @@ void TReplayIC::Advance(double Seconds) {
 }
 
 bool TReplayIC::Streams() const {
-    return TVirtualPXS733::Streams() && FPending && FPending->TimeMs - *FFirstMs <= FClockMs;
+    // The recorded IC streamed, over whichever link: its STREAM bit is not asked for again.
+    return Powered() && !InTestMode() && FPending && FPending->TimeMs - *FFirstMs <= FClockMs;
 }
 
 QByteArray TReplayIC::Sample(const QByteArray& /*AddressList*/) {

@@ -1,3 +1,4 @@
+#include "KelvraPXS731.h"
 #include "Recording.h"
 #include "ReplayIC.h"
 #include "SimulatedApplication.h"
@@ -86,6 +87,26 @@ private slots:
         Application app(ic, TVirtualDongle::MaxSampleRate);
         RecordRun(app, replayed, original.size());
         QCOMPARE(ValuesOf(replayed), original);
+    }
+
+    void anI2CRecordingPlaysWithAPlainStart() {
+        // The replaying IC streams without its STREAM bit: the recorded one did stream.
+        int left = 3;
+        auto ic = std::make_shared<TReplayIC>(
+            [&left]() -> std::optional<TReplayIC::TSample> {
+                if (left == 0) return std::nullopt;
+                --left;
+                return TReplayIC::TSample{double(3 - left), 0, QByteArray(20, '\x11')};
+            },
+            1.0);
+        Application app(ic, TVirtualDongle::MaxSampleRate);
+        int received = 0;
+        auto counted = app.form->PXS731Device1->OnStreaming.Subscribe(
+            [&](quint16, quint8, const quint8*) { ++received; });
+        app.form->CommsCombo->setCurrentIndex(1); // I2C
+        app.form->StartButton->click();
+        QCOMPARE(app.LastMessage(), QString("Device streaming started"));
+        QTRY_COMPARE(received, 3);
     }
 
     void theFileTellsWhereItsSamplesComeFrom() {

@@ -77,7 +77,7 @@ void BM_ReplayPace(benchmark::State& State) {
                 if (!row) return std::nullopt;
                 if (firstMs < 0) firstMs = row->TimeMs;
                 lastMs = row->TimeMs;
-                return TReplayIC::TSample{row->TimeMs, row->Lost, row->Raw.mid(3)};
+                return TReplayIC::TSample{row->TimeMs, row->Lost, row->SampleBytes()};
             },
             1.0);
         Application app(TVirtualDongle::MaxSampleRate, ic);

@@ -165,19 +165,18 @@ std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessage
         std::fprintf(stderr, "Cannot replay %s: %s\n", qPrintable(path), qPrintable(file->Error()));
         return nullptr;
     }
-    Messages.Post("Replaying " + path + " (" + file->Comments().mid(4, 3).join("; ") +
-                      "): start streaming with the same set-up",
+    RecordedLink = file->Comment("link");
+    Messages.Post(QStringLiteral("Replaying %1 (link: %2; supply: %3; stream: %4): start "
+                                 "streaming with the same set-up")
+                      .arg(path, RecordedLink, file->Comment("supply"), file->Comment("stream")),
                   aInfo);
-    const QString linkComment = QStringLiteral("link: ");
-    for (const QString& comment : file->Comments())
-        if (comment.startsWith(linkComment)) RecordedLink = comment.mid(linkComment.size());
     auto played = std::make_shared<qint64>(0);
     // Runs on the simulated dongle's streaming thread.
     auto next = [file, played, path, &Messages]() -> std::optional<TReplayIC::TSample> {
         std::optional<Recording::TRow> row = file->Next();
         if (row) {
             ++*played;
-            return TReplayIC::TSample{row->TimeMs, row->Lost, row->Raw.mid(3)};
+            return TReplayIC::TSample{row->TimeMs, row->Lost, row->SampleBytes()};
         }
         if (!file->Error().isEmpty())
             Messages.Post("Replay of " + path + " stopped at " + file->Error(), aError);

@@ -72,11 +72,17 @@ std::optional<TRow> TReader::Fail(const QString& Reason) {
     return std::nullopt;
 }
 
+QByteArray TReader::ReadLine() {
+    FLineBuffer.resize(MaxLineLength);
+    const qint64 length = FDevice.readLine(FLineBuffer.data(), MaxLineLength);
+    return length > 0 ? QByteArray(FLineBuffer.constData(), length) : QByteArray();
+}
+
 bool TReader::ReadHeader() {
     const QByteArray columns = ColumnNames();
     for (;;) {
         ++FLine;
-        QByteArray line = FDevice.readLine(MaxLineLength);
+        QByteArray line = ReadLine();
         if (line.isEmpty()) {
             Fail(FLine == 1 ? "the file is empty, not a recording" : "the header row is missing");
             return false;
@@ -111,7 +117,7 @@ std::optional<TRow> TReader::Next() {
         FHeaderRead = true;
     }
     ++FLine;
-    const QByteArray line = FDevice.readLine(MaxLineLength);
+    const QByteArray line = ReadLine();
     if (line.isEmpty()) {
         FEnded = true; // the end
         return std::nullopt;
@@ -158,6 +164,13 @@ bool TReplayFile::Open(const QString& Path) {
 std::optional<TRow> TReplayFile::Next() {
     if (FFirst) return std::exchange(FFirst, std::nullopt);
     return FFile.isOpen() ? FReader.Next() : std::nullopt;
+}
+
+QString TReplayFile::Comment(const QString& Name) const {
+    const QString prefix = Name + ": ";
+    for (const QString& comment : Comments())
+        if (comment.startsWith(prefix)) return comment.mid(prefix.size());
+    return {};
 }
 
 QString TReplayFile::Error() const {

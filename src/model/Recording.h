@@ -49,6 +49,9 @@ struct TRow {
     bool Missed = false;
     int Lost = 0; // samples lost just before this one: the counter's step less one, at least 1
     QByteArray Raw;
+
+    // The sample as the IC sent it, without the dongle's three header bytes.
+    QByteArray SampleBytes() const { return Raw.mid(3); }
 };
 
 // Reads a recording row by row from a device opened for reading, never more than one line
@@ -66,6 +69,9 @@ public:
     const QStringList& Comments() const { return FComments; }
 
 private:
+    // The next line, line end included; empty at the end. Read into one buffer kept for all
+    // lines, since a line may be up to 64 KiB long.
+    QByteArray ReadLine();
     bool ReadHeader();
     std::optional<TRow> Fail(const QString& Reason);
 
@@ -77,6 +83,7 @@ private:
     std::optional<quint8> FLastCounter;
     QString FError;
     QStringList FComments;
+    QByteArray FLineBuffer;
 };
 
 // A recording file opened for a replay.
@@ -89,6 +96,8 @@ public:
     std::optional<TRow> Next();
     QString Error() const;
     const QStringList& Comments() const { return FReader.Comments(); }
+    // The value of a "# Name: value" line; empty when there is none.
+    QString Comment(const QString& Name) const;
 
 private:
     QFile FFile;

@@ -80,7 +80,7 @@ private slots:
             [file]() -> std::optional<TReplayIC::TSample> {
                 const std::optional<Recording::TRow> row = file->Next();
                 if (!row) return std::nullopt;
-                return TReplayIC::TSample{row->TimeMs, row->Lost, row->Raw.mid(3)};
+                return TReplayIC::TSample{row->TimeMs, row->Lost, row->SampleBytes()};
             },
             10.0);
         const QString replayed = home.filePath("replayed.csv");
@@ -123,6 +123,8 @@ private slots:
                                                   "stream: Count Samples, Long Term "
                                                   "Averages (LTA), Prox & Touch, Thresholds"}));
         QVERIFY(QDateTime::fromString(comments[7].mid(7), Qt::ISODateWithMs).isValid());
+        QCOMPARE(file.Comment("link"), QString("1-Wire"));
+        QCOMPARE(file.Comment("no such"), QString());
     }
 
     void placesThatCannotBeWrittenAndCancelling() {

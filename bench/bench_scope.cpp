@@ -20,6 +20,7 @@ struct StreamingHost : TScopeHost {
     void ShowMainWindow() override {}
     QString ScopeIniFilePath() const override { return {}; }
     void ScopeLoadError() override {}
+    void SettingsNotSaved(const QString&) override {}
 };
 
 void Feed(TScopeForm& Scope, int Samples) {

@@ -125,6 +125,8 @@ public:
     void StartRecording(const QString& Path);
     void StopRecording();
     bool Recording() const;
+    // Rows in the recording's file so far (the last recording's once it stopped).
+    qint64 SamplesRecorded() const;
     void DevListBoxClick();
     void CommsComboChange();
     void VoltageComboClick();
@@ -260,6 +262,8 @@ public:
     bool FSetupFormIni = true;
     bool FResetSizePos = false;
     bool FClosing = false;
+    bool FClosed = false;                 // the user closed the window: reports go to stderr
+    bool FSettingsErrorReported = false; // a failed settings write is told once
     QString FAppVersion;
     QString ApplicationTitle; // the task-bar text
     QString FInfoStr;
@@ -375,6 +379,7 @@ private:
     void ShowMainWindow() override;
     QString ScopeIniFilePath() const override { return IniFilePath; }
     void ScopeLoadError() override;
+    void SettingsNotSaved(const QString& Reason) override;
     void FeedScope(const TDecodedSample& Sample);
 
     // TStreamSetupHost (MainUnitRunControl.cpp)

@@ -31,6 +31,10 @@ bool TPXS733MainForm::Recording() const {
     return FRecorder && FRecorder->Recording();
 }
 
+qint64 TPXS733MainForm::SamplesRecorded() const {
+    return FRecorder ? FRecorder->SamplesWritten() : 0;
+}
+
 void TPXS733MainForm::RecordButtonClick() {
     if (Recording()) {
         StopRecording();

@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDebug>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHelpEvent>
@@ -55,7 +56,9 @@ void TPXS733MainForm::BindWindows(const TPXS733Windows& Windows) {
     FWindows = &Windows;
     Windows.StreamSetupForm->Bind(*this, *Windows.ScopeForm);
     Windows.ScopeForm->Bind(*this, FDialogs);
-    Windows.SendCommands->Bind(FDialogs, [this] { return IniFilePath; });
+    Windows.SendCommands->Bind(
+        FDialogs, [this] { return IniFilePath; },
+        [this](const QString& Reason) { SettingsNotSaved(Reason); });
     Windows.HintTipsForm->Bind(FShowTips);
     Windows.ScopeForm->CH0PTShape->setPixmap(FImages.value("CHNoneScope"));
 }
@@ -93,12 +96,24 @@ void TPXS733MainForm::FormActivate() {
 
 void TPXS733MainForm::closeEvent(QCloseEvent* Event) {
     StopRecording();
+    FClosed = true;
     if (!IniFilePath.isEmpty()) {
         TIniFile ini(IniFilePath);
-        MainFormSettings::Save(ini, *this);
+        const QString error = MainFormSettings::Save(ini, *this);
+        if (!error.isEmpty()) SettingsNotSaved(error);
     }
     Event->accept();
     emit Closed();
+}
+
+void TPXS733MainForm::SettingsNotSaved(const QString& Reason) {
+    // Every window writes its section at close: one failure is told, the rest are alike.
+    if (std::exchange(FSettingsErrorReported, true)) return;
+    const QString text = QStringLiteral("Settings not saved to %1: %2").arg(IniFilePath, Reason);
+    if (FClosed || !isVisible())
+        qWarning().noquote() << text; // nobody reads the message list any more
+    else
+        MessageBox->KvrAddItem(text, aError);
 }
 
 bool TPXS733MainForm::eventFilter(QObject* Watched, QEvent* Event) {

@@ -6,6 +6,7 @@
 #include "Recording.h"
 #include "RemoteCommandServer.h"
 #include "ReplayIC.h"
+#include "SafeFile.h"
 #include "SimHidAccess.h"
 #include "SimUpdater.h"
 #include "VirtualDongle.h"
@@ -13,9 +14,11 @@
 #include "adpInstanceControl.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDialog>
+#include <QDebug>
 #include <QDir>
 #include <QPointer>
 #include <QProxyStyle>
@@ -24,6 +27,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -93,7 +97,15 @@ void SaveScreenshotsAndQuit(const QString& Folder, QWidget* MainForm) {
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (!w->isVisible() || w->objectName().isEmpty()) continue;
         const QString path = Folder + '/' + w->objectName() + ".png";
-        if (w->grab().save(path)) out << path << Qt::endl;
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!w->grab().save(&buffer, "PNG")) continue;
+        const QString error = SafeFile::Write(path, png);
+        if (error.isEmpty())
+            out << path << Qt::endl;
+        else
+            qWarning().noquote() << "Cannot write" << path + ":" << error;
     }
     while (QWidget* modal = QApplication::activeModalWidget())
         if (auto* dialog = qobject_cast<QDialog*>(modal))
@@ -238,6 +250,9 @@ std::optional<int> AnswerCommandLine(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Under a file-size limit a write that goes past it fails (EFBIG) and is reported like a
+    // full disk, instead of the signal killing the program in the middle of a row.
+    std::signal(SIGXFSZ, SIG_IGN);
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--remote") == 0) return RunRemote(argc, argv, argv[i + 1]);
     if (const std::optional<int> answered = AnswerCommandLine(argc, argv)) return *answered;

@@ -34,13 +34,14 @@ void Load(const TIniFile& Ini, const QString& Section, QWidget& Window) {
                       size->height() - (current.height() - Window.height()));
 }
 
-void Save(TIniFile& Ini, const QString& Section, const QWidget& Window) {
+QString Save(TIniFile& Ini, const QString& Section, const QWidget& Window) {
     const QRect outer = Window.frameGeometry();
-    Ini.WriteInteger(Section, "Width", outer.width());
-    Ini.WriteInteger(Section, "Height", outer.height());
-    Ini.WriteInteger(Section, "Left", outer.left());
-    Ini.WriteInteger(Section, "Top", outer.top());
-    Ini.WriteString(Section, "State", Window.isMaximized() ? "Max" : "Nor");
+    const bool saved = Ini.WriteInteger(Section, "Width", outer.width()) &&
+                       Ini.WriteInteger(Section, "Height", outer.height()) &&
+                       Ini.WriteInteger(Section, "Left", outer.left()) &&
+                       Ini.WriteInteger(Section, "Top", outer.top()) &&
+                       Ini.WriteString(Section, "State", Window.isMaximized() ? "Max" : "Nor");
+    return saved ? QString() : Ini.WriteError();
 }
 
 } // namespace WindowPlacement

@@ -14,7 +14,8 @@ namespace WindowPlacement {
 // Off every monitor the window keeps its place. Raises EIniFileError on a value that does not
 // parse.
 void Load(const TIniFile& Ini, const QString& Section, QWidget& Window);
-// Writes the five keys in the order Width, Height, Left, Top, State; errors are ignored.
-void Save(TIniFile& Ini, const QString& Section, const QWidget& Window);
+// Writes the five keys in the order Width, Height, Left, Top, State, up to the first that
+// cannot be written; gives that write's reason, or nothing when all were written.
+QString Save(TIniFile& Ini, const QString& Section, const QWidget& Window);
 
 } // namespace WindowPlacement

@@ -1,8 +1,9 @@
 #include "IniFile.h"
 
+#include "SafeFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <optional>
@@ -119,8 +120,9 @@ bool TIniFile::WriteString(const QString& Section, const QString& Key, const QSt
     TLines file;
     try {
         file = SplitLines(ReadBytes());
-    } catch (const EIniFileError&) {
-        return false; // never replace a file we could not read
+    } catch (const EIniFileError& e) {
+        FWriteError = QString::fromStdString(e.what()); // never replace a file we could not read
+        return false;
     }
     QList<TLine>& lines = file.Lines;
     while (!lines.isEmpty() && lines.last().Text.trimmed().isEmpty())
@@ -161,11 +163,12 @@ bool TIniFile::WriteString(const QString& Section, const QString& Key, const QSt
     for (const TLine& line : lines)
         bytes += line.Bytes;
     // A file we write is always one we can read again.
-    if (bytes.size() > MaxFileSize) return false;
-    QSaveFile out(FFileName);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    out.write(bytes);
-    return out.commit();
+    if (bytes.size() > MaxFileSize) {
+        FWriteError = "the settings file would grow past 1 MiB";
+        return false;
+    }
+    FWriteError = SafeFile::Write(FFileName, bytes);
+    return FWriteError.isEmpty();
 }
 
 bool TIniFile::WriteInteger(const QString& Section, const QString& Key, int Value) {

@@ -27,10 +27,12 @@ public:
     // "0" is false; "-1", any other non-zero integer and "true" are true; "false" is false.
     bool ReadBool(const QString& Section, const QString& Key, bool Default) const;
 
-    // Returns false when the file could not be written; the old file is then untouched.
+    // Returns false when the file could not be written (WriteError() says why); the old file
+    // is then untouched.
     bool WriteString(const QString& Section, const QString& Key, const QString& Value);
     bool WriteInteger(const QString& Section, const QString& Key, int Value);
     bool WriteBool(const QString& Section, const QString& Key, bool Value);
+    const QString& WriteError() const { return FWriteError; }
 
     // A settings file larger than this is not a settings file; a write that would make the
     // file larger fails.
@@ -41,4 +43,5 @@ private:
     QByteArray ReadBytes() const;
 
     QString FFileName;
+    QString FWriteError;
 };

@@ -65,16 +65,17 @@ void Load(TIniFile& Ini, TMainFormSettingsTarget& Window) {
     Window.SetShowTips(Ini.ReadBool(Section, "Tips", true));
 }
 
-void Save(TIniFile& Ini, const TMainFormSettingsTarget& Window) {
+QString Save(TIniFile& Ini, const TMainFormSettingsTarget& Window) {
     const QRect outer = Window.OuterGeometry();
-    Ini.WriteInteger(Section, "Width", outer.width());
-    Ini.WriteInteger(Section, "Height", outer.height());
-    Ini.WriteInteger(Section, "Left", outer.left());
-    Ini.WriteInteger(Section, "Top", outer.top());
-    Ini.WriteString(Section, "State", Window.IsMaximized() ? "Max" : "Nor");
-    Ini.WriteBool(Section, "Hints", Window.HoverHints());
-    Ini.WriteBool(Section, "Delta", Window.BaselineView());
-    Ini.WriteBool(Section, "Tips", Window.ShowTips());
+    const bool saved = Ini.WriteInteger(Section, "Width", outer.width()) &&
+                       Ini.WriteInteger(Section, "Height", outer.height()) &&
+                       Ini.WriteInteger(Section, "Left", outer.left()) &&
+                       Ini.WriteInteger(Section, "Top", outer.top()) &&
+                       Ini.WriteString(Section, "State", Window.IsMaximized() ? "Max" : "Nor") &&
+                       Ini.WriteBool(Section, "Hints", Window.HoverHints()) &&
+                       Ini.WriteBool(Section, "Delta", Window.BaselineView()) &&
+                       Ini.WriteBool(Section, "Tips", Window.ShowTips());
+    return saved ? QString() : Ini.WriteError();
 }
 
 } // namespace MainFormSettings

@@ -54,7 +54,8 @@ void CreateFolders(const QString& AppDataFolder);
 // whatever was applied before it stays applied. A missing file is created holding "Width".
 void Load(TIniFile& Ini, TMainFormSettingsTarget& Window);
 
-// Writes the eight keys in their order; write failures are ignored.
-void Save(TIniFile& Ini, const TMainFormSettingsTarget& Window);
+// Writes the eight keys in their order, up to the first that cannot be written; gives that
+// write's reason, or nothing when all were written.
+QString Save(TIniFile& Ini, const TMainFormSettingsTarget& Window);
 
 } // namespace MainFormSettings

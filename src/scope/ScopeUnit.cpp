@@ -3,9 +3,11 @@
 #include "CategoryPanel.h"
 #include "IniFile.h"
 #include "ModalDialogs.h"
+#include "SafeFile.h"
 #include "ScopeExport.h"
 #include "WindowPlacement.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -15,8 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPdfWriter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
@@ -712,20 +714,20 @@ void TScopeForm::SaveSettings() {
     if (!FFormActivated || !FHost || FHost->ScopeIniFilePath().isEmpty()) return;
     TIniFile ini(FHost->ScopeIniFilePath());
     const QRect outer = frameGeometry();
-    ini.WriteInteger(Section, "Width", outer.width());
-    ini.WriteInteger(Section, "Height", outer.height());
-    ini.WriteInteger(Section, "Left", outer.left());
-    ini.WriteInteger(Section, "Top", outer.top());
-    ini.WriteInteger(Section, "CH0Color", ColourNumber(FScopeColors[0]));
-    ini.WriteInteger(Section, "CH1Color", ColourNumber(FScopeColors[1]));
-    ini.WriteString(
-        Section, "YInc",
-        QString::number(
-            qSharedPointerCast<QCPAxisTickerFixed>(ScopeGraph->yAxis->ticker())->tickStep()));
-    ini.WriteInteger(Section, "XRange", FXRange);
-    ini.WriteBool(Section, "CS0", CH0CurCheck->isChecked());
-    ini.WriteBool(Section, "LT0", CH0LTACheck->isChecked());
-    ini.WriteString(Section, "State", isMaximized() ? "Max" : "Nor");
+    const QString yInc = QString::number(
+        qSharedPointerCast<QCPAxisTickerFixed>(ScopeGraph->yAxis->ticker())->tickStep());
+    const bool saved = ini.WriteInteger(Section, "Width", outer.width()) &&
+                       ini.WriteInteger(Section, "Height", outer.height()) &&
+                       ini.WriteInteger(Section, "Left", outer.left()) &&
+                       ini.WriteInteger(Section, "Top", outer.top()) &&
+                       ini.WriteInteger(Section, "CH0Color", ColourNumber(FScopeColors[0])) &&
+                       ini.WriteInteger(Section, "CH1Color", ColourNumber(FScopeColors[1])) &&
+                       ini.WriteString(Section, "YInc", yInc) &&
+                       ini.WriteInteger(Section, "XRange", FXRange) &&
+                       ini.WriteBool(Section, "CS0", CH0CurCheck->isChecked()) &&
+                       ini.WriteBool(Section, "LT0", CH0LTACheck->isChecked()) &&
+                       ini.WriteString(Section, "State", isMaximized() ? "Max" : "Nor");
+    if (!saved) FHost->SettingsNotSaved(ini.WriteError());
 }
 
 void TScopeForm::ExportDataClick() {
@@ -740,10 +742,9 @@ void TScopeForm::ExportDataClick() {
             trace.Points.emplace_back(point.key, point.value);
         traces.push_back(std::move(trace));
     }
-    const QByteArray text = ScopeExport::Csv(traces);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        FDialogs->ReportError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    const QString error = SafeFile::Write(path, ScopeExport::Csv(traces));
+    if (!error.isEmpty())
+        FDialogs->ReportError(QStringLiteral("Cannot write %1: %2").arg(path, error));
 }
 
 void TScopeForm::SavePictureClick() {
@@ -752,8 +753,38 @@ void TScopeForm::SavePictureClick() {
     if (path.isEmpty()) return;
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != "pdf" && suffix != "png") path += ".png";
-    const int width = ScopeGraph->width(), height = ScopeGraph->height();
-    const bool saved = suffix == "pdf" ? ScopeGraph->savePdf(path, width, height)
-                                       : ScopeGraph->savePng(path, width, height);
-    if (!saved) FDialogs->ReportError("Cannot save the picture to " + path);
+    const QByteArray picture = suffix == "pdf" ? PdfPicture() : PngPicture();
+    const QString error = picture.isEmpty() ? QStringLiteral("the picture could not be drawn")
+                                            : SafeFile::Write(path, picture);
+    if (!error.isEmpty())
+        FDialogs->ReportError(QStringLiteral("Cannot save the picture to %1: %2").arg(path, error));
+}
+
+QByteArray TScopeForm::PngPicture() const {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!ScopeGraph->toPixmap(ScopeGraph->width(), ScopeGraph->height()).save(&buffer, "PNG"))
+        return {};
+    return bytes;
+}
+
+// The chart as vectors on one page of its own size.
+QByteArray TScopeForm::PdfPicture() const {
+    const QSize size = ScopeGraph->size();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setCreator("pxs733");
+        pdf.setPageMargins(QMarginsF());
+        pdf.setPageSize(QPageSize(size, QPageSize::Point, QString(), QPageSize::ExactMatch));
+        QCPPainter painter;
+        if (!painter.begin(&pdf)) return {};
+        painter.setMode(QCPPainter::pmVectorized);
+        painter.setWindow(QRect(QPoint(), size));
+        ScopeGraph->toPainter(&painter, size.width(), size.height());
+    }
+    return bytes;
 }

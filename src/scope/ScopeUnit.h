@@ -30,9 +30,10 @@ public:
     virtual int ScopeChannelCount(int Index) const = 0;
     virtual int ScopeChannelLTA(int Index) const = 0;
     virtual void ShowMainWindow() = 0;
-    // The settings file, and the main window's message list for its read errors.
+    // The settings file, and the main window's reports of its read and write errors.
     virtual QString ScopeIniFilePath() const = 0;
     virtual void ScopeLoadError() = 0;
+    virtual void SettingsNotSaved(const QString& Reason) = 0;
 };
 
 // The scope window: streamed values plotted against the running sample number, refreshed ten
@@ -62,6 +63,8 @@ public:
     // The buffered points of the shown traces as CSV; the chart as PNG or PDF.
     void ExportDataClick();
     void SavePictureClick();
+    QByteArray PngPicture() const;
+    QByteArray PdfPicture() const;
     void RescaleScopeButtonClick();
     void ApplyXRange();
     // The refresh tick: the points since the last tick go to the chart.

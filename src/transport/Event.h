@@ -36,7 +36,8 @@ private:
 // An event with any number of listeners, raised to each in the order they subscribed.
 // A listener may subscribe or unsubscribe (itself or another) while the event is raised:
 // one that unsubscribed is not called again, one that subscribed is called from the next
-// raise on. An event that goes first leaves its subscriptions harmless.
+// raise on. An event that goes first leaves its subscriptions harmless; one destroyed by a
+// listener while it is raised (its owner went away) calls no further listener.
 template <typename... Args> class TEvent {
 public:
     using THandler = std::function<void(Args...)>;
@@ -44,6 +45,7 @@ public:
     TEvent() = default;
     TEvent(const TEvent&) = delete;
     TEvent& operator=(const TEvent&) = delete;
+    ~TEvent() { FState->Destroyed = true; }
 
     [[nodiscard]] TSubscription Subscribe(THandler Handler) {
         const std::size_t id = ++FState->NextID;
@@ -57,11 +59,13 @@ public:
     bool HasListeners() const { return FState->Active > 0; }
 
     void operator()(Args... Values) const {
-        TState& state = *FState;
+        // A copy of the state, not a reference: a handler may destroy this event.
+        const std::shared_ptr<TState> keep = FState;
+        TState& state = *keep;
         if (state.Active == 0) return;
         ++state.Raising;
         const std::size_t count = state.Listeners.size();
-        for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t i = 0; i < count && !state.Destroyed; ++i) {
             TListener& listener = *state.Listeners[i];
             if (listener.Active) listener.Handler(Values...);
         }
@@ -81,6 +85,7 @@ private:
         std::size_t NextID = 0;
         int Raising = 0;
         bool Removed = false;
+        bool Destroyed = false; // the event is gone; a raise under way stops
 
         void Remove(std::size_t ID) {
             for (auto& l : Listeners) {

@@ -2,6 +2,7 @@
 
 #include "CommandTrace.h"
 #include "IniFile.h"
+#include "SafeFile.h"
 #include "KelvraHIDTool.h"
 #include "ModalDialogs.h"
 #include "WindowPlacement.h"
@@ -11,7 +12,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QTreeWidget>
 
@@ -67,12 +67,15 @@ TSendCommands::~TSendCommands() {
     FTrace.Reset();
     if (!FFormActivated || !FIniFilePath || FIniFilePath().isEmpty()) return;
     TIniFile ini(FIniFilePath());
-    WindowPlacement::Save(ini, Section, *this);
+    const QString error = WindowPlacement::Save(ini, Section, *this);
+    if (!error.isEmpty() && FSettingsNotSaved) FSettingsNotSaved(error);
 }
 
-void TSendCommands::Bind(TModalDialogs& Dialogs, std::function<QString()> IniFilePath) {
+void TSendCommands::Bind(TModalDialogs& Dialogs, std::function<QString()> IniFilePath,
+                         std::function<void(const QString&)> SettingsNotSaved) {
     FDialogs = &Dialogs;
     FIniFilePath = std::move(IniFilePath);
+    FSettingsNotSaved = std::move(SettingsNotSaved);
 }
 
 void TSendCommands::StartTracing(TKelvraHidTool& Tool) {
@@ -132,11 +135,10 @@ void TSendCommands::SaveToFile() {
         const qint64 ms = ListBox1->topLevelItem(i)->text(0).toLongLong(&ok);
         times << (ok ? ms : -1);
     }
-    // Written aside and put in place whole: a failure leaves nothing half-written.
-    QSaveFile file(path);
-    const QByteArray text = CommandTrace::FileText(Lines(), times, IncludeTimesCheck->isChecked());
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        FDialogs->ReportError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    const QString error = SafeFile::Write(
+        path, CommandTrace::FileText(Lines(), times, IncludeTimesCheck->isChecked()));
+    if (!error.isEmpty()) {
+        FDialogs->ReportError(QStringLiteral("Cannot write %1: %2").arg(path, error));
         return;
     }
     AddLine(QString(), "File saved successfully");

@@ -23,8 +23,10 @@ public:
     explicit TSendCommands(QWidget* Parent = nullptr);
     ~TSendCommands() override;
 
-    // Settings file and dialogs, once the main window has them.
-    void Bind(TModalDialogs& Dialogs, std::function<QString()> IniFilePath);
+    // Settings file, the report of a failure to write it, and dialogs, once the main window
+    // has them.
+    void Bind(TModalDialogs& Dialogs, std::function<QString()> IniFilePath,
+              std::function<void(const QString&)> SettingsNotSaved);
     // Shows the window and traces the tool's requests until the window closes.
     void StartTracing(TKelvraHidTool& Tool);
     bool Tracing() const { return FTracing; }
@@ -58,6 +60,7 @@ private:
     QElapsedTimer FClock; // since tracing started
     TModalDialogs* FDialogs = nullptr;
     std::function<QString()> FIniFilePath;
+    std::function<void(const QString&)> FSettingsNotSaved;
     std::optional<QPoint> FRunPos;
     bool FSetupFormIni = true;
     bool FFormActivated = false;

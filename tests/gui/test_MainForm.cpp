@@ -280,7 +280,14 @@ private slots:
         };
         auto first = start(PXS733_EXECUTABLE);
         QVERIFY(first->waitForStarted());
-        QTest::qWait(1500); // registered and listening
+        // Registered and listening once it answers a remote command (its server starts after
+        // the guard has admitted it).
+        auto answers = [] {
+            QProcess remote;
+            remote.start(PXS733_EXECUTABLE, {"--remote", "Status"});
+            return remote.waitForFinished(10000) && remote.readAllStandardOutput().trimmed() == "1";
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(answers(), 30000);
         auto second = start(PXS733_EXECUTABLE);
         QVERIFY(second->waitForFinished(5000)); // refused: ends at once, showing nothing
         QCOMPARE(second->exitCode(), 0);

@@ -27,6 +27,8 @@ struct FakeHost : TScopeHost {
     int loadErrors = 0;
     QString ScopeIniFilePath() const override { return ini; }
     void ScopeLoadError() override { ++loadErrors; }
+    QStringList notSaved;
+    void SettingsNotSaved(const QString& Reason) override { notSaved << Reason; }
 };
 
 struct Scope {

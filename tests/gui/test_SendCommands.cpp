@@ -31,7 +31,7 @@ struct Trace {
         list.HidDeviceChange();
         tool.SetKelvraDevList(&list);
         dialogs.savePath = dir.filePath("trace.txt");
-        window.Bind(dialogs, [] { return QString(); });
+        window.Bind(dialogs, [] { return QString(); }, {});
     }
     void Command() {
         quint32 version = 0;

@@ -1,4 +1,3 @@
-#include "Event.h"
 #include "SampleAssembler.h"
 #include "StreamingRegistry.h"
 
@@ -100,33 +99,6 @@ TEST(StreamingRegistry, SlotsFollowStartsStopsAndUnplugs) {
     streams.Forget(first);
     EXPECT_FALSE(streams.IsStreaming);
     EXPECT_TRUE(streams.StreamingCounter.DevID.empty());
-}
-
-TEST(Event, FansOutAndEndsWithEachSubscription) {
-    TEvent<int> event;
-    std::string calls;
-    TSubscription a, b, c, added;
-    a = event.Subscribe([&](int v) { calls += "a" + std::to_string(v); });
-    b = event.Subscribe([&](int v) {
-        calls += "b" + std::to_string(v);
-        a.Reset(); // ends another's subscription while the event is raised
-        if (v == 1) added = event.Subscribe([&](int w) { calls += "d" + std::to_string(w); });
-    });
-    c = event.Subscribe([&](int v) {
-        calls += "c" + std::to_string(v);
-        b.Reset(); // and its own neighbour's, after it ran
-    });
-    event(1); // d, added during the raise, waits for the next one
-    event(2);
-    EXPECT_EQ(calls, "a1b1c1c2d2");
-
-    // An event that goes first leaves subscriptions that end harmlessly.
-    TSubscription late;
-    {
-        TEvent<> gone;
-        late = gone.Subscribe([] {});
-    }
-    late.Reset();
 }
 
 } // namespace

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The one way the program replaces a file: the bytes go to a temporary file beside it, every
+// write, the flush to the disk and the close are checked, and only then is the temporary file
+// renamed over the old one. On any failure the temporary file is removed and the old file is
+// left as it was.
+namespace SafeFile {
+
+// Empty on success; otherwise the system's reason ("No space left on device").
+QString Write(const QString& Path, const QByteArray& Bytes);
+
+} // namespace SafeFile

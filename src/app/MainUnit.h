@@ -262,7 +262,6 @@ public:
     bool FSetupFormIni = true;
     bool FResetSizePos = false;
     bool FClosing = false;
-    bool FClosed = false;                 // the user closed the window: reports go to stderr
     bool FSettingsErrorReported = false; // a failed settings write is told once
     QString FAppVersion;
     QString ApplicationTitle; // the task-bar text

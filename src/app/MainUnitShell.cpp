@@ -96,7 +96,6 @@ void TPXS733MainForm::FormActivate() {
 
 void TPXS733MainForm::closeEvent(QCloseEvent* Event) {
     StopRecording();
-    FClosed = true;
     if (!IniFilePath.isEmpty()) {
         TIniFile ini(IniFilePath);
         const QString error = MainFormSettings::Save(ini, *this);
@@ -107,13 +106,10 @@ void TPXS733MainForm::closeEvent(QCloseEvent* Event) {
 }
 
 void TPXS733MainForm::SettingsNotSaved(const QString& Reason) {
-    // Every window writes its section at close: one failure is told, the rest are alike.
+    // The windows write their sections as they close, when nobody reads the message list
+    // any more; the first failure is told, the others are alike.
     if (std::exchange(FSettingsErrorReported, true)) return;
-    const QString text = QStringLiteral("Settings not saved to %1: %2").arg(IniFilePath, Reason);
-    if (FClosed || !isVisible())
-        qWarning().noquote() << text; // nobody reads the message list any more
-    else
-        MessageBox->KvrAddItem(text, aError);
+    qWarning().noquote() << QStringLiteral("Settings not saved to %1: %2").arg(IniFilePath, Reason);
 }
 
 bool TPXS733MainForm::eventFilter(QObject* Watched, QEvent* Event) {

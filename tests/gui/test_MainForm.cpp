@@ -1,5 +1,6 @@
 #include "AboutDialogUnit.h"
 #include "CategoryPanel.h"
+#include "FullDisk.h"
 #include "HintTipsUnit.h"
 #include "KvrListBox.h"
 #include "MainUnit.h"
@@ -152,6 +153,37 @@ private slots:
         next.form->FormActivate();
         QVERIFY(!next.form->ShowHintsItem->isChecked());
         QVERIFY(!next.form->FSetupFormIni);
+    }
+
+    void aFullDiskKeepsTheSettingsAndSaysSoOnce() {
+        TFullDisk disk;
+        qputenv("XDG_DATA_HOME", disk.Path().toUtf8());
+        const QString path = disk.Path() + "/Kelvra/PXS733/KelvraPXS733.ini";
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        const QByteArray old = "[MainForm]\r\nWidth=900\r\nTips=0\r\n\r\n[Other Program]\r\nKey=1\r\n";
+        disk.Put("Kelvra/PXS733/KelvraPXS733.ini", old);
+        static QStringList warnings;
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType Type, const QMessageLogContext&, const QString& Text) {
+                if (Type == QtWarningMsg) warnings << Text;
+            });
+        {
+            Application app;
+            app.form->FormActivate();
+            for (QWidget* window : {static_cast<QWidget*>(app.windows.ScopeForm),
+                                    static_cast<QWidget*>(app.windows.SendCommands)}) {
+                window->show();
+                QEvent activate(QEvent::WindowActivate);
+                QCoreApplication::sendEvent(window, &activate);
+            }
+            disk.Fill();
+            app.form->close();
+        } // the scope and the trace window write their sections as they go
+        qInstallMessageHandler(previous);
+        QCOMPARE(warnings.filter("Settings not saved"),
+                 QStringList("Settings not saved to " + path + ": " + disk.Reason()));
+        QCOMPARE(disk.Read("Kelvra/PXS733/KelvraPXS733.ini"), old);
     }
 
     void baselineViewComesFromTheSettingsFile() {

@@ -1,4 +1,5 @@
 #include "CategoryPanel.h"
+#include "FullDisk.h"
 #include "ModalDialogs.h"
 #include "ScopeUnit.h"
 #include "TestDialogs.h"
@@ -87,7 +88,10 @@ private slots:
         QCOMPARE(picture.size(), s.form.ScopeGraph->size() * s.form.devicePixelRatio());
         s.dialogs.savePath = dir.filePath("chart.pdf");
         s.form.SavePictureButton->click();
-        QVERIFY(read(s.dialogs.savePath).startsWith("%PDF"));
+        const QByteArray pdf = read(s.dialogs.savePath);
+        QVERIFY(pdf.startsWith("%PDF"));
+        QVERIFY(pdf.trimmed().endsWith("%%EOF"));
+        QVERIFY(pdf.contains("/MediaBox [0 0 " + QByteArray::number(s.form.ScopeGraph->width())));
 
         for (QPushButton* button : {s.form.ExportDataButton, s.form.SavePictureButton}) {
             s.dialogs.shown.clear();
@@ -96,6 +100,28 @@ private slots:
             QCOMPARE(s.dialogs.shown.size(), 1);
             QVERIFY(s.dialogs.shown[0].startsWith("Cannot "));
         }
+
+        // A full disk: each save says why once and leaves the old file as it was.
+        TFullDisk disk;
+        const QByteArray old(600, 'o');
+        for (const char* name : {"data.csv", "chart.png", "chart.pdf"})
+            disk.Put(name, old);
+        disk.Fill();
+        const QList<std::pair<QPushButton*, QString>> saves = {
+            {s.form.ExportDataButton, "data.csv"},    {s.form.SavePictureButton, "chart.png"},
+            {s.form.SavePictureButton, "chart.pdf"},  {s.form.ExportDataButton, "new.csv"},
+            {s.form.SavePictureButton, "new.pdf"}};
+        for (const auto& [button, name] : saves) {
+            s.dialogs.shown.clear();
+            s.dialogs.savePath = disk.FilePath(name);
+            button->click();
+            QCOMPARE(s.dialogs.shown.size(), 1);
+            QVERIFY2(s.dialogs.shown[0].endsWith(disk.FilePath(name) + ": " + disk.Reason()),
+                     qPrintable(s.dialogs.shown[0]));
+        }
+        for (const char* name : {"data.csv", "chart.png", "chart.pdf"})
+            QCOMPARE(disk.Read(name), old);
+        QCOMPARE(disk.Files(), QStringList({"chart.pdf", "chart.png", "data.csv"}));
     }
 
     void xAxisStaysThenScrollsWithTheData() {

@@ -1,4 +1,5 @@
 #include "CommandTrace.h"
+#include "FullDisk.h"
 #include "KelvraHIDTool.h"
 #include "ModalDialogs.h"
 #include "SendCommandsUnit.h"
@@ -104,6 +105,26 @@ private slots:
         t.dialogs.savePath.clear(); // cancelled: nothing
         t.window.Button1->click();
         QCOMPARE(t.window.Lines().size(), 1);
+    }
+
+    void aFullDiskKeepsTheOldFileAndSaysWhy() {
+        Trace t;
+        TFullDisk disk;
+        const QByteArray old(600, 'o');
+        disk.Put("trace.txt", old);
+        disk.Fill();
+        t.window.StartTracing(t.tool);
+        t.Command();
+        for (const QString name : {"trace.txt", "new.txt"}) {
+            t.dialogs.shown.clear();
+            t.dialogs.savePath = disk.FilePath(name);
+            t.window.Button1->click();
+            QCOMPARE(t.dialogs.shown,
+                     QStringList("Cannot write " + disk.FilePath(name) + ": " + disk.Reason()));
+            QVERIFY(!t.window.Lines().contains("File saved successfully"));
+        }
+        QCOMPARE(disk.Read("trace.txt"), old);
+        QCOMPARE(disk.Files(), QStringList("trace.txt"));
     }
 
     void filterNarrowsToOneCommandCode() {

@@ -124,6 +124,13 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
     RecordTimer->setObjectName("RecordTimer");
     RecordTimer->setInterval(500);
     connect(RecordTimer, &QTimer::timeout, this, &TPXS733MainForm::RecordTimerTimer);
+    StreamEndTimer = new QTimer(this);
+    StreamEndTimer->setObjectName("StreamEndTimer");
+    StreamEndTimer->setSingleShot(true);
+    StreamEndTimer->setInterval(1000);
+    connect(StreamEndTimer, &QTimer::timeout, this, [this] {
+        if (FIsStreaming) StopRun();
+    });
 
     LoadImages();
     CreateToolTips();

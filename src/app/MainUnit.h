@@ -125,6 +125,8 @@ public:
     void StartRecording(const QString& Path);
     void StopRecording();
     bool Recording() const;
+    // The stream's source has no more samples (a replay's end): the run ends as Stop ends it.
+    void StreamEnded();
     // Rows in the recording's file so far (the last recording's once it stopped).
     qint64 SamplesRecorded() const;
     void DevListBoxClick();
@@ -230,6 +232,7 @@ public:
     QTimer* BarTimer;
     QTimer* DisplayTimer; // spaces the display's refreshes
     QTimer* RecordTimer;  // the recording's status and its write errors
+    QTimer* StreamEndTimer; // after the stream's end, the quiet that ends the run
 
     // State shared by the window's handlers.
     bool FComms1Wire = true;
@@ -331,6 +334,9 @@ private:
 
     // Recording (MainUnitRecording.cpp).
     Recording::TInfo RecordingInfo() const;
+    // The link and streamed values a recording's rows are for; a change ends the recording.
+    QString RecordedSetUp() const;
+    void EndRecordingOnNewSetUp();
     void RecordSample(const quint8* Data, int Size, const TDecodedSample& Sample);
     void RecordTimerTimer();
     void UpdateRecordControls();
@@ -418,6 +424,7 @@ private:
     std::unique_ptr<TSampleRecorder> FRecorder;
     QElapsedTimer FRecordClock;
     bool FMissedSinceRecorded = false; // samples went missing since the last one recorded
+    QString FRecordedSetUp;
     bool FLeftShiftDown = false;
     bool FRightShiftDown = false;
 };

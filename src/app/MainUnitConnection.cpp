@@ -244,6 +244,7 @@ void TPXS733MainForm::CommsComboChange() {
     PXS731Device1->PowerOff();
     FPowerOn = false;
     FWindows->StreamSetupForm->SetupStreaming(FComms1Wire);
+    EndRecordingOnNewSetUp();
 }
 
 void TPXS733MainForm::VoltageComboClick() {

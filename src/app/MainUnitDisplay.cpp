@@ -95,6 +95,7 @@ void TPXS733MainForm::SubscribeToDevice() {
 
 void TPXS733MainForm::PXS731Device1Streaming(const quint8* Data, int Size) {
     if (FClosing) return;
+    if (StreamEndTimer->isActive()) StreamEndTimer->start(); // still coming through
     const TStreamSetupForm& setup = *FWindows->StreamSetupForm;
     const TDecodedSample sample =
         DecodeSample(Data, Size, setup.Layout(), FComms1Wire, setup.Choice());

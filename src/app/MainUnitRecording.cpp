@@ -73,20 +73,41 @@ void TPXS733MainForm::StartRecording(const QString& Path) {
         return;
     }
     FRecordClock.start();
+    FRecordedSetUp = RecordedSetUp();
     FMissedSinceRecorded = false;
     MessageBox->KvrAddItem("Recording to " + Path, aInfo);
     RecordTimer->start();
     UpdateRecordControls();
 }
 
+QString TPXS733MainForm::RecordedSetUp() const {
+    const Recording::TInfo info = RecordingInfo();
+    return info.Link + ": " + info.Stream;
+}
+
+void TPXS733MainForm::EndRecordingOnNewSetUp() {
+    // The file's header names the link and the streamed values its rows hold.
+    if (!Recording() || RecordedSetUp() == FRecordedSetUp) return;
+    MessageBox->KvrAddItem("The streaming set-up changed: the recording ends with it", aInfo);
+    StopRecording();
+}
+
 void TPXS733MainForm::StopRecording() {
     if (!Recording()) return;
+    const bool gone = FRecorder->FileGone();
     FRecorder->Stop();
     RecordTimer->stop();
     if (FRecorder->Failed())
         MessageBox->KvrAddItem("Recording stopped, " + FRecorder->Path() +
                                    " cannot be written: " + FRecorder->Error(),
                                aError);
+    else if (gone)
+        MessageBox->KvrAddItem(
+            QStringLiteral("Recording stopped: %1 was deleted while recording, its %2 samples "
+                           "are lost")
+                .arg(FRecorder->Path())
+                .arg(FRecorder->SamplesWritten()),
+            aError);
     else
         MessageBox->KvrAddItem(QStringLiteral("Recording stopped: %1 samples in %2")
                                    .arg(FRecorder->SamplesWritten())
@@ -108,7 +129,7 @@ void TPXS733MainForm::RecordSample(const quint8* Data, int Size, const TDecodedS
 }
 
 void TPXS733MainForm::RecordTimerTimer() {
-    if (FRecorder->Failed()) {
+    if (FRecorder->Failed() || FRecorder->FileGone()) {
         StopRecording(); // tells what went wrong
         return;
     }

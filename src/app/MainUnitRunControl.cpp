@@ -37,6 +37,7 @@ void TPXS733MainForm::StartButtonClick(QPushButton* Sender) {
         StopRun();
         return;
     }
+    StreamEndTimer->stop(); // a new run is not ended by an earlier stream's end
     FCurrentChs = {};
     FLTAChs = {};
     FPCC = {};
@@ -110,6 +111,12 @@ void TPXS733MainForm::StopRun() {
         FDoCommsChange = false;
         if (FWas1Wire) SetLink(OneWireLink);
     }
+}
+
+void TPXS733MainForm::StreamEnded() {
+    // The end is told before the last samples have come through the HID reader: the run
+    // ends once they have, when no sample came for a while.
+    StreamEndTimer->start();
 }
 
 void TPXS733MainForm::SetLink(int Index) {
@@ -240,6 +247,7 @@ void TPXS733MainForm::EnableStreamingControls() {
 
 void TPXS733MainForm::StreamSetupButtonClick() {
     FDialogs.Exec(*FWindows->StreamSetupForm);
+    EndRecordingOnNewSetUp();
     RestartStreaming();
 }
 

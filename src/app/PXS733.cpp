@@ -146,11 +146,14 @@ void AddOptions(QCommandLineParser& Parser) {
 class TMessagePoster {
 public:
     void SetWindow(TPXS733MainForm* Window) { FWindow = Window; }
-    void Post(const QString& Text, TKvrItemType Kind) {
+    // Shows a message line; with EndsRun the run then ends as Stop ends it.
+    void Post(const QString& Text, TKvrItemType Kind, bool EndsRun = false) {
         QMetaObject::invokeMethod(
             &FContext,
-            [this, Text, Kind] {
-                if (FWindow) FWindow->MessageBox->KvrAddItem(Text, Kind);
+            [this, Text, Kind, EndsRun] {
+                if (!FWindow) return;
+                FWindow->MessageBox->KvrAddItem(Text, Kind);
+                if (EndsRun) FWindow->StreamEnded();
             },
             Qt::QueuedConnection);
     }
@@ -191,9 +194,9 @@ std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessage
             return TReplayIC::TSample{row->TimeMs, row->Lost, row->SampleBytes()};
         }
         if (!file->Error().isEmpty())
-            Messages.Post("Replay of " + path + " stopped at " + file->Error(), aError);
+            Messages.Post("Replay of " + path + " stopped at " + file->Error(), aError, true);
         else
-            Messages.Post(QStringLiteral("Replay finished: %1 samples").arg(*played), aInfo);
+            Messages.Post(QStringLiteral("Replay finished: %1 samples").arg(*played), aInfo, true);
         return std::nullopt;
     };
     return std::make_shared<TReplayIC>(next, speed);

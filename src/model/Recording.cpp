@@ -1,5 +1,6 @@
 #include "Recording.h"
 
+#include <QFileInfo>
 #include <QIODevice>
 #include <QStringList>
 
@@ -17,6 +18,8 @@ constexpr int HeaderBytes = 3;
 constexpr int MaxSampleBytes = 32768;
 // A row holds at most a sample's bytes in hex and a few numbers; longer is no row of ours.
 constexpr qint64 MaxLineLength = 2 * MaxSampleBytes + 256;
+// A replay waits out the time between two rows: a longer step is no recording of ours.
+constexpr double MaxTimeStepMs = 3600.0 * 1000;
 
 QByteArray ColumnNames() {
     QByteArray names = "time_ms,counter,count,lta,delta,compensation,sens_multiplier,"
@@ -134,6 +137,8 @@ std::optional<TRow> TReader::Next() {
     row.TimeMs = fields[TimeColumn].toDouble(&ok);
     if (!ok || !(row.TimeMs >= 0)) return Fail("the time is not a number of milliseconds");
     if (row.TimeMs < FLastTime) return Fail("the time goes backwards");
+    if (row.TimeMs - FLastTime > MaxTimeStepMs)
+        return Fail("the time jumps ahead by more than an hour");
     const uint counter = fields[CounterColumn].toUInt(&ok);
     if (!ok || counter > 255) return Fail("the counter is not a number from 0 to 255");
     row.Counter = quint8(counter);
@@ -156,7 +161,16 @@ std::optional<TRow> TReader::Next() {
 
 bool TReplayFile::Open(const QString& Path) {
     FFile.setFileName(Path);
-    if (!FFile.open(QIODevice::ReadOnly)) return false;
+    // A FIFO or a device would block the start or never end.
+    const QFileInfo info(Path);
+    if (info.exists() && !info.isFile()) {
+        FOpenError = "not a regular file";
+        return false;
+    }
+    if (!FFile.open(QIODevice::ReadOnly)) {
+        FOpenError = FFile.errorString();
+        return false;
+    }
     FFirst = FReader.Next();
     return FReader.Error().isEmpty();
 }
@@ -174,8 +188,7 @@ QString TReplayFile::Comment(const QString& Name) const {
 }
 
 QString TReplayFile::Error() const {
-    if (!FFile.isOpen() && !FFile.fileName().isEmpty()) return FFile.errorString();
-    return FReader.Error();
+    return FOpenError.isEmpty() ? FReader.Error() : FOpenError;
 }
 
 } // namespace Recording

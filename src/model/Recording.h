@@ -101,6 +101,7 @@ public:
 
 private:
     QFile FFile;
+    QString FOpenError;
     TReader FReader;
     std::optional<TRow> FFirst;
 };

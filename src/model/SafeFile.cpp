@@ -5,32 +5,11 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-QString Reason(int Error) {
-    return QString::fromLocal8Bit(std::strerror(Error));
-}
-
-bool WriteAll(int Fd, const QByteArray& Bytes) {
-    const char* data = Bytes.constData();
-    qsizetype left = Bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(Fd, data, size_t(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data += n;
-        left -= n;
-    }
-    return true;
-}
 
 // Creates a new file beside Target for writing, readable as a new file would be (the kernel
 // applies the umask). Its name goes to Name.
@@ -50,6 +29,26 @@ int CreateTemporary(const QFileInfo& Target, QByteArray& Name) {
 
 namespace SafeFile {
 
+QString Reason(int Error) {
+    return qt_error_string(Error); // strerror's text, safe on any thread
+}
+
+bool WriteFully(int Fd, const QByteArray& Bytes) {
+    const char* data = Bytes.constData();
+    qsizetype left = Bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(Fd, data, size_t(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
 QString Write(const QString& Path, const QByteArray& Bytes) {
     QFileInfo info(Path);
     // A link stays a link: the file it names is the one replaced.
@@ -68,7 +67,7 @@ QString Write(const QString& Path, const QByteArray& Bytes) {
     struct stat old {};
     bool ok = (::stat(QFile::encodeName(target).constData(), &old) != 0 ||
                ::fchmod(fd, old.st_mode & 07777) == 0) &&
-              WriteAll(fd, Bytes) && ::fsync(fd) == 0;
+              WriteFully(fd, Bytes) && ::fsync(fd) == 0;
     int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -12,4 +12,9 @@ namespace SafeFile {
 // Empty on success; otherwise the system's reason ("No space left on device").
 QString Write(const QString& Path, const QByteArray& Bytes);
 
+// Writes all of Bytes to an open file, going on after short writes; false with errno set.
+bool WriteFully(int Fd, const QByteArray& Bytes);
+// The system's text for an errno value.
+QString Reason(int Error);
+
 } // namespace SafeFile

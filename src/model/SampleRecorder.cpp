@@ -1,6 +1,10 @@
 #include "SampleRecorder.h"
 
+#include "SafeFile.h"
+
+#include <cerrno>
 #include <chrono>
+#include <sys/stat.h>
 
 TSampleRecorder::~TSampleRecorder() {
     Stop();
@@ -17,12 +21,18 @@ bool TSampleRecorder::Start(const QString& Path, const QByteArray& Header) {
     FBytes = 0;
     // Unbuffered: a row that went out is with the system, and nothing is left to write
     // after a failure has cut the file back.
-    if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
-        FFile.write(Header) != Header.size()) {
+    if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         FError = FFile.errorString();
+        return false;
+    }
+    struct stat file {};
+    if (!SafeFile::WriteFully(FFile.handle(), Header) || ::fstat(FFile.handle(), &file) != 0) {
+        FError = SafeFile::Reason(errno);
         FFile.close();
         return false;
     }
+    FDevice = file.st_dev;
+    FInode = file.st_ino;
     FBytes = Header.size();
     FRunning = true;
     FWriter = std::thread(&TSampleRecorder::WriterLoop, this);
@@ -84,13 +94,19 @@ void TSampleRecorder::WriterLoop() {
     }
 }
 
+bool TSampleRecorder::FileGone() const {
+    struct stat file {};
+    return ::stat(QFile::encodeName(Path()).constData(), &file) != 0 || file.st_dev != FDevice ||
+           file.st_ino != FInode;
+}
+
 bool TSampleRecorder::WriteBatch(const QByteArray& Rows, qint64 Count) {
-    if (FFile.write(Rows) == Rows.size()) {
+    if (SafeFile::WriteFully(FFile.handle(), Rows)) {
         FBytes += Rows.size();
         FWritten += Count;
         return true;
     }
-    const QString reason = FFile.errorString();
+    const QString reason = SafeFile::Reason(errno);
     // Part of the batch may be on disk: cut back to the last complete row.
     FFile.resize(FBytes);
     std::lock_guard lock(FLock);

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <sys/types.h>
 #include <thread>
 
 // Writes a recording without holding up the caller: samples go into a bounded queue and a
@@ -38,6 +39,8 @@ public:
     bool Failed() const { return FFailed; }
     QString Error() const;
     QString Path() const { return FFile.fileName(); }
+    // The file was deleted or replaced since the recording started: its rows are lost.
+    bool FileGone() const;
     qint64 SamplesWritten() const { return FWritten; }
     qint64 BytesWritten() const { return FBytes; }
 
@@ -58,4 +61,6 @@ private:
     std::atomic<bool> FFailed = false;
     std::atomic<qint64> FWritten = 0;
     std::atomic<qint64> FBytes = 0; // the file's complete rows end here
+    dev_t FDevice = 0;               // the file written, to tell when it is gone
+    ino_t FInode = 0;
 };

@@ -25,7 +25,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
 #include <future>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <memory>
 
 namespace {
@@ -380,6 +383,8 @@ private slots:
             return f.fileName();
         };
         const QByteArray binary = QByteArray::fromHex("7F454C460201010000") + QByteArray(5000, 1);
+        const QString fifo = dir.filePath("fifo.csv"); // no writer: opening it would block
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         struct Case {
             QStringList arguments;
             QString printed;
@@ -391,6 +396,7 @@ private slots:
              "line 1: not a recording of this application"},
             {{"--replay", file("other.csv", "time,value\n0,1\n")},
              "line 1: not a recording of this application"},
+            {{"--replay", fifo}, "Cannot replay " + fifo + ": not a regular file"},
             {{"--replay", file("header.csv", "# PXS733 recording\n"), "--replay-speed", "0"},
              "Invalid --replay-speed: 0"},
         };
@@ -436,6 +442,27 @@ private slots:
         QCOMPARE(remote.readAllStandardOutput().trimmed(), QByteArray("2"));
         QTRY_COMPARE(closed.count(), 1);
         QVERIFY(!app.form->isVisible());
+    }
+
+    void aFileSizeLimitFailsWritesInsteadOfKillingTheProgram() {
+        // The screenshots are larger than the limit; the program says so and ends normally.
+        QTemporaryDir shots;
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(env);
+        program.setChildProcessModifier([] {
+            const rlimit limit{1000, 1000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        program.start(PXS733_EXECUTABLE, {"--simulate", "--screenshots", shots.path()});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+        QVERIFY2(errors.contains(QString("TPXS733MainForm.png: ") + std::strerror(EFBIG)),
+                 qPrintable(errors));
+        QCOMPARE(QDir(shots.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void remoteCommandWithoutRunningCopyFails() {

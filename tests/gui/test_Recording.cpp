@@ -1,15 +1,16 @@
+#include "FullDisk.h"
 #include "KelvraPXS731.h"
 #include "Recording.h"
 #include "ReplayIC.h"
 #include "SimulatedApplication.h"
+#include "StreamSetupUnit.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -143,27 +144,85 @@ private slots:
         QCOMPARE(app.form->RecordItem->text(), QString("Record..."));
     }
 
-    void aWriteErrorStopsTheRecordingWithOneLine() {
-        // The file size limit stands in for a full disk.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit limited = old;
-        limited.rlim_cur = 100000;
-        setrlimit(RLIMIT_FSIZE, &limited);
+    void aDiskFillingUpStopsTheRecordingWithOneLine() {
+        TFullDisk disk;
+        disk.Fill(100000);
         Application app(std::make_shared<TVirtualPXS733>(), 2000);
-        const QString path = home.filePath("full.csv");
+        const QString path = disk.FilePath("full.csv");
         app.dialogs.savePath = path;
         app.form->RecordButton->click();
         app.form->StartButton->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!app.form->Recording(), 10000);
-        setrlimit(RLIMIT_FSIZE, &old);
+        QTRY_VERIFY_WITH_TIMEOUT(!app.form->Recording(), 20000);
         QCOMPARE(app.Messages().filter("cannot be written").size(), 1);
-        QVERIFY(
-            app.LastMessage().startsWith("Recording stopped, " + path + " cannot be written: "));
+        QCOMPARE(app.LastMessage(),
+                 "Recording stopped, " + path + " cannot be written: " + disk.Reason());
         QString error;
         QVERIFY(ValuesOf(path, &error).size() > 10);
         QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+
+    void aDeletedFileIsToldAsLost() {
+        Application app;
+        const QString path = home.filePath("deleted.csv");
+        app.dialogs.savePath = path;
+        app.form->RecordButton->click();
+        app.form->StartButton->click();
+        QTRY_VERIFY(app.form->SamplesRecorded() > 0);
+        QVERIFY(QFile::remove(path));
+        QTRY_VERIFY(!app.form->Recording()); // seen at the status tick
+        QVERIFY2(app.LastMessage().startsWith("Recording stopped: " + path +
+                                              " was deleted while recording, its "),
+                 qPrintable(app.LastMessage()));
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(app.form->StartButton->text(), QString("Stop")); // the run goes on
+    }
+
+    void aNewStreamingSetUpEndsTheRecording() {
+        Application app;
+        app.dialogs.savePath = home.filePath("setup.csv");
+        app.form->RecordButton->click();
+        app.form->StartButton->click();
+        QTRY_VERIFY(app.form->SamplesRecorded() > 0);
+        // The same set-up applied again changes nothing.
+        app.form->StreamSetupButtonClick();
+        QVERIFY(app.form->Recording());
+        app.dialogs.act = [](QDialog& Dialog) {
+            auto& setup = static_cast<TStreamSetupForm&>(Dialog);
+            setup.LTACheck->click();
+            setup.ApplyButton->click();
+        };
+        app.form->StreamSetupButtonClick();
+        QVERIFY(!app.form->Recording());
+        const QStringList lines = app.Messages();
+        QVERIFY(lines.contains("The streaming set-up changed: the recording ends with it"));
+        QVERIFY(lines.last().startsWith("Recording stopped: "));
+        QCOMPARE(app.form->StartButton->text(), QString("Stop")); // streaming with the new set-up
+    }
+
+    void aReplayEndsTheRunAtItsEnd() {
+        int left = 5;
+        TPXS733MainForm* form = nullptr;
+        auto ic = std::make_shared<TReplayIC>(
+            [&]() -> std::optional<TReplayIC::TSample> {
+                if (left == 0) {
+                    // Told from the dongle's thread, as the program's replay does.
+                    QMetaObject::invokeMethod(form, [&form] { form->StreamEnded(); });
+                    return std::nullopt;
+                }
+                --left;
+                return TReplayIC::TSample{double(5 - left), 0, QByteArray(20, '\x11')};
+            },
+            1.0);
+        Application app(ic, TVirtualDongle::MaxSampleRate);
+        form = app.form;
+        int received = 0;
+        auto counted = app.form->PXS731Device1->OnStreaming.Subscribe(
+            [&](quint16, quint8, const quint8*) { ++received; });
+        app.form->StartButton->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app.form->StartButton->text(), QString("Start"), 10000);
+        QCOMPARE(received, 5); // every sample came through first
+        QVERIFY(!app.form->PauseButton->isEnabled());
+        QVERIFY(!app.form->FIsStreaming && !app.form->FPowerOn);
     }
 
     void theDongleGoingEndsTheRecording() {

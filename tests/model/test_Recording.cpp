@@ -1,3 +1,4 @@
+#include "FullDisk.h"
 #include "Recording.h"
 #include "SampleRecorder.h"
 
@@ -6,8 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace Recording;
@@ -123,6 +123,12 @@ TEST(Recording, BadFilesEndWithTheLineAndKeepTheRowsBefore) {
         {"raw bytes that are no hex", good + Row(MakeSample(2, 3, 990)).replace("0F03", "0G03"), 2,
          "line 13: the raw bytes are not a sample in hexadecimal"},
         {"a line without end", good + QByteArray(200000, '1'), 2, "line 13: the line is too long"},
+        // A replay would wait for ever.
+        {"time jumping ahead", good + Row(MakeSample(1 + 3600001, 3, 990)), 2,
+         "line 13: the time jumps ahead by more than an hour"},
+        {"a first row far ahead", FileText({MakeSample(1e15, 1, 990)}), 0,
+         "line 11: the time jumps ahead by more than an hour"},
+        {"an hour's pause", good + Row(MakeSample(1 + 3600000, 3, 990)), 3, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -192,6 +198,34 @@ TEST(SampleRecorder, WritesEverySampleAfterTheHeader) {
     EXPECT_TRUE(reader.Error().isEmpty());
 }
 
+TEST(SampleRecorder, ToldWhenItsFileIsDeletedOrReplaced) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("run.csv");
+    TSampleRecorder recorder;
+    ASSERT_TRUE(recorder.Start(path, Header({})));
+    EXPECT_FALSE(recorder.FileGone());
+    ASSERT_TRUE(QFile::rename(path, dir.filePath("moved.csv")));
+    ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly)); // another file under its name
+    EXPECT_TRUE(recorder.FileGone());
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_TRUE(recorder.FileGone());
+    recorder.Stop();
+}
+
+TEST(Recording, AReplayRefusesWhatIsNoRegularFile) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0); // no writer: open blocks
+    for (const QString& path : {fifo, dir.path(), QStringLiteral("/dev/zero")}) {
+        TReplayFile file;
+        EXPECT_FALSE(file.Open(path));
+        EXPECT_EQ(file.Error(), "not a regular file");
+    }
+    TReplayFile missing;
+    EXPECT_FALSE(missing.Open(dir.filePath("missing.csv")));
+    EXPECT_FALSE(missing.Error().isEmpty());
+}
+
 TEST(SampleRecorder, PlacesThatCannotBeWrittenAreRefused) {
     QTemporaryDir dir;
     for (const QString& path :
@@ -205,15 +239,10 @@ TEST(SampleRecorder, PlacesThatCannotBeWrittenAreRefused) {
 }
 
 TEST(SampleRecorder, AFullDiskLeavesTheCompleteRows) {
-    // The file size limit stands in for a full disk: the write that crosses it fails part way.
-    QTemporaryDir dir;
-    const QString path = dir.filePath("full.csv");
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit limited = old;
-    limited.rlim_cur = 200000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    // The disk fills up during the recording: the write that crosses it fails part way.
+    TFullDisk disk;
+    const QString path = disk.FilePath("full.csv");
+    disk.Fill(100000);
     TSampleRecorder recorder;
     ASSERT_TRUE(recorder.Start(path, Header({})));
     for (int i = 0; i < 6000 && !recorder.Failed(); ++i) {
@@ -221,13 +250,12 @@ TEST(SampleRecorder, AFullDiskLeavesTheCompleteRows) {
         if (i % 100 == 99) std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
     recorder.Stop();
-    setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_TRUE(recorder.Failed());
-    EXPECT_FALSE(recorder.Error().isEmpty());
+    EXPECT_EQ(recorder.Error(), disk.Reason());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.size(), recorder.BytesWritten());
-    EXPECT_LE(file.size(), 200000);
+    EXPECT_LE(file.size(), 100000 + 4096);
     TReader reader(file);
     int rows = 0;
     while (reader.Next())

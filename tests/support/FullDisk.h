@@ -6,14 +6,15 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <sys/mount.h>
 #include <sys/resource.h>
 
 // A folder on a full disk. Where the test may mount (as root) it is a small tmpfs of its own,
-// filled up by Fill(); elsewhere Fill() sets this process's file-size limit to zero (with
-// SIGXFSZ ignored), under which every write fails as on a full disk. Files put there before
+// filled up by Fill(); elsewhere Fill() sets this process's file-size limit (with SIGXFSZ
+// ignored), under which a write past it fails as on a full disk. Files put there before
 // Fill() stay readable.
 class TFullDisk {
 public:
@@ -47,20 +48,22 @@ public:
         return names;
     }
 
-    void Fill() {
+    // Leaves room for about Room bytes more (to the page; under the limit, in each file).
+    void Fill(qint64 Room = 0) {
         if (FMounted) {
             QFile filler(FilePath(".filler"));
             filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
             const QByteArray block(4096, 'x');
             while (filler.write(block) == block.size()) {
             }
+            filler.resize(std::max<qint64>(0, filler.size() - Room));
             return;
         }
         std::signal(SIGXFSZ, SIG_IGN);
         ::getrlimit(RLIMIT_FSIZE, &FOldLimit);
-        rlimit none = FOldLimit;
-        none.rlim_cur = 0;
-        FLimited = ::setrlimit(RLIMIT_FSIZE, &none) == 0;
+        rlimit limited = FOldLimit;
+        limited.rlim_cur = rlim_t(Room);
+        FLimited = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
     }
 
     // What a write on this full disk fails with.

@@ -18,6 +18,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QRegularExpressionValidator>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -610,11 +611,14 @@ QWidget* TPXS733MainForm::CreateStrapPage(QWidget* Parent) {
 }
 
 void TPXS733MainForm::CreateEngineeringTools(QWidget* Panel) {
-    // An address or data field: two characters, letters in upper case.
+    // An address or data field: two hexadecimal digits as they are typed, letters in upper
+    // case. Text set otherwise is still checked when a tool runs.
     auto hexEdit = [](const QString& Name, QWidget* Parent) {
         auto* edit = new QLineEdit(Parent);
         edit->setObjectName(Name);
         edit->setMaxLength(2);
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]*"), edit));
         edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("WW") + 14);
         QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& Text) {
             const int cursor = edit->cursorPosition();

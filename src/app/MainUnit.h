@@ -96,6 +96,8 @@ public:
     void DisableStreamingControls();
     void EnableStreamingControls();
     void AbortStreaming();
+    // A run whose stream broke off ends as a failed start does: IC off, controls idle.
+    void EndBrokenRun();
     void StreamSetupButtonClick();
     void RestartStreaming();
     // Live display (MainUnitDisplay.cpp).
@@ -325,7 +327,7 @@ private:
     // Engineering tools (MainUnitEngineering.cpp).
     bool StreamRunning() const; // the dongle streams (not paused, not in debug mode)
     bool PauseStream();         // false when the stop failed
-    bool RestartStream();
+    bool RestartStream();       // false, and the run ended, when the restart failed
     // An address or data field as a hexadecimal number; a text that is none is reported.
     std::optional<quint8> HexField(const QLineEdit* Edit);
     // Both fields of a write as numbers; an empty one or one that is no number is reported.

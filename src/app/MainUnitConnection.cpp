@@ -43,11 +43,13 @@ bool TPXS733MainForm::CheckPresentDongle() {
     if (!FUpdaterInstalled) FindUpdater();
     ReportUnopenableDongles();
 
+    // Asked first: a failed reselection leaves no dongle selected.
+    const bool wasSelected = KelvraHidTool1->DeviceSelected();
     bool reselected = false;
-    if (KelvraHidTool1->DeviceSelected() && KelvraHidTool1->ReselectDevice()) {
+    if (wasSelected && KelvraHidTool1->ReselectDevice()) {
         reselected = true;
     } else {
-        if (KelvraHidTool1->DeviceSelected()) {
+        if (wasSelected) {
             FInfoStr.clear();
             StreamingReset();
         }

@@ -84,13 +84,7 @@ void TPXS733MainForm::EnterTMButtonClick() {
     if (!EnterDebugMode()) {
         MessageBox->KvrAddItem(EntryError, aError);
         // The IC may be off or in test mode: the run ends as a failed start does.
-        AbortStreaming();
-        SetFuseEditsEnabled(false);
-        StartButton->setText("Start");
-        StartTMButton->setEnabled(true);
-        PowerButton->setText("Power On");
-        PauseButton->setText("Pause");
-        PauseButton->setEnabled(false);
+        EndBrokenRun();
         return;
     }
     for (QPushButton* b : {WriteButton, ReadButton, DeviceDefaultsButton, ContinueStrButton})

@@ -43,8 +43,10 @@ bool TPXS733MainForm::PauseStream() {
 bool TPXS733MainForm::RestartStream() {
     if (!StreamRunning()) return true;
     const TStreamLayout& layout = FWindows->StreamSetupForm->Layout();
-    return Report(
-        PXS731Device1->StartStreaming(quint8(layout.StreamLength()), layout.StreamBytes()));
+    if (Report(PXS731Device1->StartStreaming(quint8(layout.StreamLength()), layout.StreamBytes())))
+        return true;
+    EndBrokenRun(); // the buttons must not offer Stop and Pause for a stream that is gone
+    return false;
 }
 
 std::optional<quint8> TPXS733MainForm::HexField(const QLineEdit* Edit) {
@@ -57,7 +59,10 @@ void TPXS733MainForm::ReadStrapButtonClick() {
     if (!CheckDevicePower() || !PauseStream()) return;
     for (const TStrap& strap : Straps) {
         quint8 value = 0;
-        if (!Report(PXS731Device1->IndirectRead(strap.Address, value))) return;
+        if (!Report(PXS731Device1->IndirectRead(strap.Address, value))) {
+            RestartStream();
+            return;
+        }
         (this->*strap.Spin)->setValue(value);
     }
     PXS731Device1->UseStopCommand();
@@ -82,17 +87,18 @@ void TPXS733MainForm::LTSpinChange() {
 }
 
 void TPXS733MainForm::ReadMMButtonClick() {
-    if (!CheckDevicePower() || !PauseStream()) return;
-    if (MMAddressEdit->text().isEmpty()) {
+    if (!CheckDevicePower()) return;
+    // A field that is no hex number is refused before the stream is touched.
+    std::optional<quint8> address;
+    if (!MMAddressEdit->text().isEmpty() && !(address = HexField(MMAddressEdit))) return;
+    if (!PauseStream()) return;
+    if (!address) {
         MessageBox->KvrAddItem("No address specified!", aError);
-        RestartStream();
-        return;
+    } else {
+        TKvrByteArray read{};
+        if (Report(KelvraHidTool1->I2CRead(quint16(*address), 1, read)))
+            MMDataEdit->setText(TwoDigits(read[0]));
     }
-    const std::optional<quint8> address = HexField(MMAddressEdit);
-    if (!address) return;
-    TKvrByteArray read{};
-    if (!Report(KelvraHidTool1->I2CRead(quint16(*address), 1, read))) return;
-    MMDataEdit->setText(TwoDigits(read[0]));
     RestartStream();
 }
 
@@ -116,14 +122,18 @@ void TPXS733MainForm::WriteMMButtonClick() {
 }
 
 void TPXS733MainForm::InDirReadButtonClick() {
-    if (!CheckDevicePower() || !PauseStream()) return;
-    if (DirAddrEdit->text().isEmpty()) {
+    if (!CheckDevicePower()) return;
+    std::optional<quint8> address;
+    if (!DirAddrEdit->text().isEmpty() && !(address = HexField(DirAddrEdit))) return;
+    if (!PauseStream()) return;
+    if (!address) {
         MessageBox->KvrAddItem("No address specified!", aError);
     } else {
-        const std::optional<quint8> address = HexField(DirAddrEdit);
-        if (!address) return;
         quint8 value = 0;
-        if (!Report(PXS731Device1->IndirectRead(*address, value))) return;
+        if (!Report(PXS731Device1->IndirectRead(*address, value))) {
+            RestartStream();
+            return;
+        }
         MessageBox->KvrAddItem("Indirect read done", aInfo);
         DirDataEdit->setText(TwoDigits(value));
     }
@@ -141,7 +151,10 @@ void TPXS733MainForm::InDirWriteButtonClick() {
 bool TPXS733MainForm::ReadDeviceVersion() {
     if (!CheckDevicePower() || !PauseStream()) return false;
     TKvrByteArray read{};
-    if (!Report(KelvraHidTool1->I2CRead(VersionAddress, 2, read))) return false;
+    if (!Report(KelvraHidTool1->I2CRead(VersionAddress, 2, read))) {
+        RestartStream();
+        return false;
+    }
     if (!RestartStream()) return false;
     const QString text = TwoDigits(read[0]) + " : " + TwoDigits(read[1]);
     VersionLbl->setText(text);

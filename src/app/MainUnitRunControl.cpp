@@ -156,6 +156,16 @@ void TPXS733MainForm::AbortStreaming() {
     FWindows->ScopeForm->UpdateTimer->stop();
 }
 
+void TPXS733MainForm::EndBrokenRun() {
+    AbortStreaming();
+    SetFuseEditsEnabled(false);
+    StartButton->setText("Start");
+    StartTMButton->setEnabled(true);
+    PowerButton->setText("Power On");
+    PauseButton->setText("Pause");
+    PauseButton->setEnabled(false);
+}
+
 void TPXS733MainForm::PauseButtonClick() {
     if (PauseButton->text() == "Pause") {
         FIsStreaming = false;

@@ -165,6 +165,29 @@ private slots:
         QVERIFY(app.form->FValidFirmware); // kept when all dongles are gone
     }
 
+    void unpluggingTheStreamingDongleIsSeenWhileAnotherStays() {
+        Application app(Dongle(0x0102, 0x0105), 0x0105);
+        TVirtualDongleConfig config;
+        config.ProductID = 0x0102;
+        config.Serial = "SIM000002";
+        auto other = std::make_shared<TVirtualDongle>(config, std::make_shared<TVirtualPXS733>());
+        app.hid.Plug(other);
+        Application::Settle();
+        app.form->StartButton->click();
+        QVERIFY(app.dongle->State().Streaming);
+        app.hid.Unplug(app.dongle);
+        QTRY_VERIFY(app.Messages().contains("Streaming device disconnected!"));
+        QCOMPARE(app.form->StartButton->text(), QString("Start"));
+        QCOMPARE(app.form->PowerButton->text(), QString("Power On"));
+        QVERIFY(!app.form->PauseButton->isEnabled());
+        QVERIFY(!app.form->FIsStreaming);
+        // The dongle that stayed is taken and runs.
+        QCOMPARE(app.form->KelvraHidTool1->SerialNumber(), QString("SIM000002"));
+        app.form->StartButton->click();
+        QVERIFY(other->State().Streaming);
+        app.form->StartButton->click();
+    }
+
     void fixedSupplyModelsGoBackTo3V3() {
         Application app(Dongle(0x0102, 0x0105), 0x0105,
                         [](TPXS733MainForm& form) { form.VoltageCombo->setCurrentIndex(1); });

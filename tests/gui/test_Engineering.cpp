@@ -95,12 +95,29 @@ private slots:
         QCOMPARE(app.ic->Indirect(0xDF), quint8(255));
         QCOMPARE(app.LastMessage(), QString("Device streaming started"));
 
-        // A failing read ends the tool and leaves the stream stopped.
+        // A failing read ends the tool; the stream goes on.
         app.dongle->ClearRequests();
         app.Fail(DongleCode::CommsRead, 0x0A01);
         app.form->ReadStrapButton->click();
         QCOMPARE(app.LastMessage(), GetErrorText(0x0A01));
-        QCOMPARE(StreamSteps(app), QString("S"));
+        QCOMPARE(StreamSteps(app), QString("SR"));
+        QTRY_VERIFY(app.dongle->State().Streaming);
+        QCOMPARE(app.State(), QString("Stop/-/Pause:on/Power Off/- SPT-"));
+
+        // When the stream cannot be restarted either, the run ends and the buttons say so.
+        app.dongle->SetFaults({});
+        for (QPushButton* tool : {app.form->ReadStrapButton, app.form->ReadMMButton,
+                                  app.form->InDirReadButton, app.form->GetVersionButton}) {
+            if (!app.form->FIsStreaming) StartI2C(app);
+            app.form->MMAddressEdit->setText("10");
+            app.form->DirAddrEdit->setText("10");
+            app.Fail(DongleCode::StartStreaming, 0x0C01);
+            tool->click();
+            app.dongle->SetFaults({});
+            QVERIFY2(app.LastMessage() == GetErrorText(0x0C01), qPrintable(tool->objectName()));
+            QCOMPARE(app.State(), QString("Start/tm/Pause:off/Power On/link ----"));
+            QVERIFY(!app.dongle->State().Streaming);
+        }
     }
 
     void indirectAndMemoryMapWhileStreaming() {
@@ -192,15 +209,14 @@ private slots:
             QPushButton* TPXS733MainForm::*button;
             QLineEdit* TPXS733MainForm::*edit;
             const char* text;
-            const char* steps; // a read leaves the stream stopped
         } const cases[] = {
-            {&TPXS733MainForm::ReadMMButton, &TPXS733MainForm::MMAddressEdit, "G1", "S"},
-            {&TPXS733MainForm::ReadMMButton, &TPXS733MainForm::MMAddressEdit, "$1", "S"},
-            {&TPXS733MainForm::ReadMMButton, &TPXS733MainForm::MMAddressEdit, "-1", "S"},
-            {&TPXS733MainForm::ReadMMButton, &TPXS733MainForm::MMAddressEdit, " 1", "S"},
-            {&TPXS733MainForm::InDirReadButton, &TPXS733MainForm::DirAddrEdit, "G1", "S"},
-            {&TPXS733MainForm::WriteMMButton, &TPXS733MainForm::MMDataEdit, "G1", ""},
-            {&TPXS733MainForm::InDirWriteButton, &TPXS733MainForm::DirAddrEdit, "G1", ""},
+            {&TPXS733MainForm::ReadMMButton, &TPXS733MainForm::MMAddressEdit, "G1"},
+            {&TPXS733MainForm::ReadMMButton, &TPXS733MainForm::MMAddressEdit, "$1"},
+            {&TPXS733MainForm::ReadMMButton, &TPXS733MainForm::MMAddressEdit, "-1"},
+            {&TPXS733MainForm::ReadMMButton, &TPXS733MainForm::MMAddressEdit, " 1"},
+            {&TPXS733MainForm::InDirReadButton, &TPXS733MainForm::DirAddrEdit, "ZZ"},
+            {&TPXS733MainForm::WriteMMButton, &TPXS733MainForm::MMDataEdit, "G1"},
+            {&TPXS733MainForm::InDirWriteButton, &TPXS733MainForm::DirAddrEdit, "G1"},
         };
         for (const Case& c : cases) {
             Application app;
@@ -212,12 +228,15 @@ private slots:
             (app.form->*c.button)->click();
             QCOMPARE(app.dialogs.shown,
                      QStringList{QStringLiteral("'$%1' is not a valid integer value").arg(c.text)});
-            QCOMPARE(StreamSteps(app), QString(c.steps));
+            // Nothing was sent: the stream runs on and the buttons still tell the truth.
+            QCOMPARE(StreamSteps(app), QString());
             QVERIFY(Writes(app).isEmpty());
+            QCOMPARE(app.State(), QString("Stop/-/Pause:on/Power Off/- SPT-"));
         }
-        // Typed letters turn to upper case; a third character does not fit.
+        // Typed letters turn to upper case; what is no hex digit is not taken; a third
+        // character does not fit.
         Application app;
-        QTest::keyClicks(app.form->MMAddressEdit, "a5f");
+        QTest::keyClicks(app.form->MMAddressEdit, "zG-a 5f");
         QCOMPARE(app.form->MMAddressEdit->text(), QString("A5"));
     }
 

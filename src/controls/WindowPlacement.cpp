@@ -32,6 +32,9 @@ void Load(const TIniFile& Ini, const QString& Section, QWidget& Window) {
     if (size)
         Window.resize(size->width() - (current.width() - Window.width()),
                       size->height() - (current.height() - Window.height()));
+    // All of the window in the work area, not a few pixels of it at an edge.
+    const QRect outer(QPoint(int(left), int(top)), size.value_or(current.size()));
+    Window.move(MainFormSettings::FittedTopLeft(outer, screen->availableGeometry()));
 }
 
 QString Save(TIniFile& Ini, const QString& Section, const QWidget& Window) {

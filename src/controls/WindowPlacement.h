@@ -10,7 +10,8 @@ class TIniFile;
 namespace WindowPlacement {
 
 // Moves a maximised window to (Left, Top) when (Left + 10, Top + 10) lies on a monitor; a
-// normal one when (Left, Top) does, then gives it the stored size fitted to that monitor.
+// normal one when (Left, Top) does, then gives it the stored size fitted to that monitor and
+// moves it, where needed, so that all of it lies in the monitor's work area.
 // Off every monitor the window keeps its place. Raises EIniFileError on a value that does not
 // parse.
 void Load(const TIniFile& Ini, const QString& Section, QWidget& Window);

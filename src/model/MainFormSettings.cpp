@@ -30,6 +30,12 @@ std::optional<QSize> FittedSize(int Width, int Height, QSize WorkArea) {
                  std::clamp(Height, MinimumSize.height(), largest.height()));
 }
 
+QPoint FittedTopLeft(QRect Outer, QRect WorkArea) {
+    const int left = std::min(Outer.left(), WorkArea.left() + WorkArea.width() - Outer.width());
+    const int top = std::min(Outer.top(), WorkArea.top() + WorkArea.height() - Outer.height());
+    return QPoint(std::max(left, WorkArea.left()), std::max(top, WorkArea.top()));
+}
+
 void Load(TIniFile& Ini, TMainFormSettingsTarget& Window) {
     if (!Ini.Exists()) {
         if (!Ini.WriteInteger(Section, "Width", Window.OuterGeometry().width()))

@@ -44,6 +44,10 @@ inline constexpr QSize MinimumSize{320, 240};
 // cannot be a window's size (zero or negative).
 std::optional<QSize> FittedSize(int Width, int Height, QSize WorkArea);
 
+// Where a window of the given outer rectangle goes so that all of it lies in the work area
+// (its top-left corner when it is larger than the area).
+QPoint FittedTopLeft(QRect Outer, QRect WorkArea);
+
 // Full path of the settings file under the given application-data folder.
 QString IniFilePath(const QString& AppDataFolder);
 

@@ -154,4 +154,22 @@ TEST_F(MainFormSettingsTest, FolderThatCannotBeCreatedRaises) {
     EXPECT_THROW(MainFormSettings::CreateFolders(QString()), EIniFileError);
 }
 
+// A restored window lies wholly in its monitor's work area (1600x1000 less a 40-pixel panel).
+TEST(FittedTopLeft, PutsTheWholeWindowInTheWorkArea) {
+    const QRect area(0, 0, 1600, 960);
+    const struct Case {
+        QRect outer;
+        QPoint expected;
+    } cases[] = {
+        {{100, 50, 400, 300}, {100, 50}},     // already inside
+        {{1599, 999, 386, 400}, {1214, 560}}, // a few pixels showing at the corner
+        {{-300, -20, 400, 300}, {0, 0}},      // off the top-left
+        {{500, 100, 2000, 1200}, {0, 0}},     // larger than the area: its corner at the area's
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MainFormSettings::FittedTopLeft(c.outer, area), c.expected);
+    EXPECT_EQ(MainFormSettings::FittedTopLeft({1900, 50, 400, 300}, {1600, 0, 1920, 1080}),
+              QPoint(1900, 50)); // a second monitor's own area
+}
+
 } // namespace

@@ -33,7 +33,7 @@ void Load(const TIniFile& Ini, const QString& Section, QWidget& Window) {
         Window.resize(size->width() - (current.width() - Window.width()),
                       size->height() - (current.height() - Window.height()));
     // All of the window in the work area, not a few pixels of it at an edge.
-    const QRect outer(QPoint(int(left), int(top)), size.value_or(current.size()));
+    const QRect outer(QPoint(int(left), int(top)), Window.frameGeometry().size());
     Window.move(MainFormSettings::FittedTopLeft(outer, screen->availableGeometry()));
 }
 

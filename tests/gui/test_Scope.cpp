@@ -317,6 +317,8 @@ private slots:
             s.form.YIncSpin->setValue(25);
             s.form.YIncButton->click();
             s.form.CH0LTACheck->setChecked(true);
+            s.form.resize(300, 200);
+            s.form.move(123, 87); // Left and Top apart, so that one cannot pass for the other
         } // saved as the window goes
         QFile file(dir.filePath("settings.ini"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -335,6 +337,21 @@ private slots:
         QCOMPARE(again.form.XRangeSpin->value(), 900);
         QVERIFY(again.form.CH0LTACheck->isChecked());
         QCOMPARE(again.host.loadErrors, 0);
+        QCOMPARE(again.form.frameGeometry().topLeft(), QPoint(123, 87));
+
+        // A placement at the screen's last pixel brings all of the window back on the screen.
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QRect area = again.form.screen()->availableGeometry();
+        file.write(QStringLiteral("[ScopeForm]\nLeft=%1\nTop=%2\nWidth=300\nHeight=200\n")
+                       .arg(area.right())
+                       .arg(area.bottom())
+                       .toLatin1());
+        file.close();
+        Scope corner;
+        corner.host.ini = dir.filePath("settings.ini");
+        QCoreApplication::sendEvent(&corner.form, &activate);
+        QVERIFY(area.contains(corner.form.frameGeometry()));
+        QCOMPARE(corner.host.loadErrors, 0);
 
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[ScopeForm]\nCH0Color=blue\nXRange=100000\n");

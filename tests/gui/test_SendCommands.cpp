@@ -139,6 +139,13 @@ private slots:
         QCOMPARE(shown, 1);
         t.window.FilterEdit->clear();
         QVERIFY(!t.window.ListBox1->topLevelItem(1)->isHidden());
+
+        // The filter is hexadecimal, for the lines there and for those that come.
+        t.window.FilterEdit->setText("C1"); // SetLED
+        t.Command();
+        QCOMPARE(t.window.ListBox1->topLevelItem(0)->isHidden(), true);
+        QCOMPARE(t.window.ListBox1->topLevelItem(1)->isHidden(), false);
+        QCOMPARE(t.window.ListBox1->topLevelItem(2)->isHidden(), true);
     }
 
     void buttonsFollowTheList() {

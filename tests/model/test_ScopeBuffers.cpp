@@ -67,6 +67,9 @@ TEST(ScopeExport, OneRowPerSampleAndEmptyCellsWhereATraceHasNoPoint) {
                                                      {"LTA0", {{1, 990}, {2, 991}}}};
     EXPECT_EQ(ScopeExport::Csv(traces), "sample,CS0,LTA0\n0,1000,\n1,1001.5,990\n2,,991\n");
     EXPECT_EQ(ScopeExport::Csv({}), "sample\n");
+    // A long run's sample numbers and the counts' extremes are written out in full.
+    EXPECT_EQ(ScopeExport::Csv({{"CS0", {{999999, 0}, {1000000, 65535}, {2147483647, -65535}}}}),
+              "sample,CS0\n999999,0\n1000000,65535\n2147483647,-65535\n");
 }
 
 } // namespace

@@ -172,10 +172,13 @@ private slots:
         QCOMPARE(s.dialogs.shown.last(),
                  QString("Invalid value entered! (no decimal values allowed)"));
         QCOMPARE(s.form.MaxEdit->text(), QString("1600"));
-        s.form.MaxEdit->setText("-5");
-        s.form.SetMaxButton->click();
-        QCOMPARE(s.dialogs.shown.last(),
-                 QString("Maximum value must be larger than the minimum value!"));
+        for (const char* text : {"-5", "0"}) { // below and equal to the minimum, 0
+            s.form.MaxEdit->setText(text);
+            s.form.SetMaxButton->click();
+            QCOMPARE(s.dialogs.shown.last(),
+                     QString("Maximum value must be larger than the minimum value!"));
+            QCOMPARE(s.Y().upper, 1600.0); // no zero-height axis
+        }
         s.form.MaxEdit->setText("1200");
         s.form.SetMaxButton->click();
         QCOMPARE(s.Y().upper, 1200.0);
@@ -191,7 +194,7 @@ private slots:
         s.form.MinEdit->setText("-2147483648");
         s.form.SetMinButton->click();
         QCOMPARE(s.Y().lower, -2147483648.0);
-        QCOMPARE(s.dialogs.shown.size(), 4); // the accepted minimum showed nothing
+        QCOMPARE(s.dialogs.shown.size(), 5); // the accepted minimum showed nothing
 
         // The step: within 1..1000 it is taken; the spin keeps it in range.
         s.form.YIncSpin->setValue(50);

@@ -7,6 +7,7 @@
 #include "ModalDialogs.h"
 #include "SimHidAccess.h"
 #include "SimUpdater.h"
+#include "ScopeUnit.h"
 #include "SimulatedApplication.h"
 #include "StreamSetupUnit.h"
 #include "TestDialogs.h"
@@ -39,6 +40,25 @@ class TestRunControl : public QObject {
 
 private slots:
     void initTestCase() { UsePrivateFolders(home); }
+
+    void theScopeGetsChannel0sCountAndLTAInTheirSlots() {
+        Application app;
+        TScopeForm& scope = *app.windows->ScopeForm;
+        scope.CH0CurCheck->setChecked(true);
+        scope.CH0LTACheck->setChecked(true);
+        app.form->StartButton->click();
+        QTRY_VERIFY(scope.NrOfChartPoints() > 20);
+        app.form->StartButton->click(); // the last sample stays on screen
+        const int last = scope.NrOfChartPoints() - 1;
+        // The values the main window shows for the last sample.
+        const double count = app.form->CS0Lbl->text().toDouble();
+        const double lta = app.form->LTA0Lbl->text().toDouble();
+        QVERIFY(count > 0 && lta > 0);
+        QCOMPARE(scope.Buffers().At(0, last).Y, count);
+        QCOMPARE(scope.Buffers().At(8, last).Y, lta);
+        for (int slot = 0; slot < TScopeBuffers::SlotCount; ++slot)
+            if (slot != 0 && slot != 8) QCOMPARE(scope.Buffers().At(slot, last).Y, 0.0);
+    }
 
     void walksThroughEveryState() {
         Application app;

@@ -64,14 +64,15 @@ TEST(SampleDecoder, ShortSamplesShowOnlyWhatTheyHold) {
     TStreamLayout layout;
     layout.SetupStreaming(true, Choice(true, true));
     const auto full = OneWireSample(1000, 990, 0x80, 0x35, 77);
-    for (int size : {0, 3, 5, 7, 13, 21}) {
+    // Each value at the size that just lacks its last byte and the one that just holds it.
+    for (int size : {0, 3, 4, 5, 7, 10, 11, 12, 13, 20, 21, 22, 23}) {
         SCOPED_TRACE(size);
         const TDecodedSample d = DecodeSample(full.data(), size, layout, true, Choice(true, true));
         EXPECT_EQ(d.SysFlags.has_value(), size > 4);
         EXPECT_EQ(d.CountShown, size > 10); // both channels' bytes are needed
         EXPECT_EQ(d.LTAShown, size > 12);
         EXPECT_EQ(d.Multipliers.has_value(), size > 20);
-        EXPECT_FALSE(d.Compensation.has_value());
+        EXPECT_EQ(d.Compensation.has_value(), size > 22);
     }
 }
 

@@ -127,6 +127,38 @@ private slots:
         QCOMPARE(disk.Files(), QStringList("trace.txt"));
     }
 
+    void placementSurvivesAndComesBackOnTheScreen() {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("settings.ini");
+        TTestDialogs dialogs;
+        QEvent activate(QEvent::WindowActivate);
+        {
+            TSendCommands window;
+            window.Bind(dialogs, [ini] { return ini; }, {});
+            QCoreApplication::sendEvent(&window, &activate);
+            window.resize(300, 200);
+            window.move(123, 87); // Left and Top apart, so that one cannot pass for the other
+        } // saved as the window goes
+        TSendCommands again;
+        again.Bind(dialogs, [ini] { return ini; }, {});
+        QCoreApplication::sendEvent(&again, &activate);
+        QCOMPARE(again.frameGeometry().topLeft(), QPoint(123, 87));
+
+        // Stored at the screen's last pixel: all of the window comes back on the screen.
+        const QRect area = again.screen()->availableGeometry();
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[SendComForm]\nLeft=%1\nTop=%2\n")
+                       .arg(area.right())
+                       .arg(area.bottom())
+                       .toLatin1());
+        file.close();
+        TSendCommands corner;
+        corner.Bind(dialogs, [ini] { return ini; }, {});
+        QCoreApplication::sendEvent(&corner, &activate);
+        QVERIFY(area.contains(corner.frameGeometry()));
+    }
+
     void filterNarrowsToOneCommandCode() {
         Trace t;
         t.window.StartTracing(t.tool);

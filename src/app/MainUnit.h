@@ -232,8 +232,8 @@ public:
     QAction* AboutItem;
     QTimer* RePosTimer;
     QTimer* BarTimer;
-    QTimer* DisplayTimer; // spaces the display's refreshes
-    QTimer* RecordTimer;  // the recording's status and its write errors
+    QTimer* DisplayTimer;   // spaces the display's refreshes
+    QTimer* RecordTimer;    // the recording's status and its write errors
     QTimer* StreamEndTimer; // after the stream's end, the quiet that ends the run
 
     // State shared by the window's handlers.

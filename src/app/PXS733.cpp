@@ -17,8 +17,8 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QCommandLineParser>
-#include <QDialog>
 #include <QDebug>
+#include <QDialog>
 #include <QDir>
 #include <QPointer>
 #include <QProxyStyle>

@@ -15,10 +15,10 @@ namespace {
 // applies the umask). Its name goes to Name.
 int CreateTemporary(const QFileInfo& Target, QByteArray& Name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        Name = QFile::encodeName(
-            QStringLiteral("%1/.%2.%3.tmp")
-                .arg(Target.absolutePath(), Target.fileName())
-                .arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0')));
+        Name =
+            QFile::encodeName(QStringLiteral("%1/.%2.%3.tmp")
+                                  .arg(Target.absolutePath(), Target.fileName())
+                                  .arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0')));
         const int fd = ::open(Name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }

@@ -61,6 +61,6 @@ private:
     std::atomic<bool> FFailed = false;
     std::atomic<qint64> FWritten = 0;
     std::atomic<qint64> FBytes = 0; // the file's complete rows end here
-    dev_t FDevice = 0;               // the file written, to tell when it is gone
+    dev_t FDevice = 0;              // the file written, to tell when it is gone
     ino_t FInode = 0;
 };

@@ -2,9 +2,9 @@
 
 #include "CommandTrace.h"
 #include "IniFile.h"
-#include "SafeFile.h"
 #include "KelvraHIDTool.h"
 #include "ModalDialogs.h"
+#include "SafeFile.h"
 #include "WindowPlacement.h"
 
 #include <QCheckBox>

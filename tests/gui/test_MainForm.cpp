@@ -27,9 +27,9 @@
 
 #include <cstring>
 #include <future>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <memory>
 
 namespace {
 
@@ -163,7 +163,8 @@ private slots:
         qputenv("XDG_DATA_HOME", disk.Path().toUtf8());
         const QString path = disk.Path() + "/Kelvra/PXS733/KelvraPXS733.ini";
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-        const QByteArray old = "[MainForm]\r\nWidth=900\r\nTips=0\r\n\r\n[Other Program]\r\nKey=1\r\n";
+        const QByteArray old =
+            "[MainForm]\r\nWidth=900\r\nTips=0\r\n\r\n[Other Program]\r\nKey=1\r\n";
         disk.Put("Kelvra/PXS733/KelvraPXS733.ini", old);
         static QStringList warnings;
         warnings.clear();

@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-
 namespace {
 
 // A recording's rows without their times: what a replay must reproduce.

@@ -108,8 +108,10 @@ private slots:
             disk.Put(name, old);
         disk.Fill();
         const QList<std::pair<QPushButton*, QString>> saves = {
-            {s.form.ExportDataButton, "data.csv"},    {s.form.SavePictureButton, "chart.png"},
-            {s.form.SavePictureButton, "chart.pdf"},  {s.form.ExportDataButton, "new.csv"},
+            {s.form.ExportDataButton, "data.csv"},
+            {s.form.SavePictureButton, "chart.png"},
+            {s.form.SavePictureButton, "chart.pdf"},
+            {s.form.ExportDataButton, "new.csv"},
             {s.form.SavePictureButton, "new.pdf"}};
         for (const auto& [button, name] : saves) {
             s.dialogs.shown.clear();
@@ -322,7 +324,7 @@ private slots:
             s.form.CH0LTACheck->setChecked(true);
             s.form.resize(300, 200);
             s.form.move(123, 87); // Left and Top apart, so that one cannot pass for the other
-        } // saved as the window goes
+        }                         // saved as the window goes
         QFile file(dir.filePath("settings.ini"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();

@@ -138,7 +138,7 @@ private slots:
             QCoreApplication::sendEvent(&window, &activate);
             window.resize(300, 200);
             window.move(123, 87); // Left and Top apart, so that one cannot pass for the other
-        } // saved as the window goes
+        }                         // saved as the window goes
         TSendCommands again;
         again.Bind(dialogs, [ini] { return ini; }, {});
         QCoreApplication::sendEvent(&again, &activate);

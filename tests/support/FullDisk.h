@@ -67,7 +67,9 @@ public:
     }
 
     // What a write on this full disk fails with.
-    QString Reason() const { return QString::fromLocal8Bit(std::strerror(FMounted ? ENOSPC : EFBIG)); }
+    QString Reason() const {
+        return QString::fromLocal8Bit(std::strerror(FMounted ? ENOSPC : EFBIG));
+    }
 
 private:
     QTemporaryDir FFolder;

@@ -63,8 +63,6 @@ public:
     // The buffered points of the shown traces as CSV; the chart as PNG or PDF.
     void ExportDataClick();
     void SavePictureClick();
-    QByteArray PngPicture() const;
-    QByteArray PdfPicture() const;
     void RescaleScopeButtonClick();
     void ApplyXRange();
     // The refresh tick: the points since the last tick go to the chart.
@@ -116,6 +114,9 @@ protected:
 
 private:
     void CreateChart();
+    // The chart at its size, ready to be written; empty when it could not be drawn.
+    QByteArray PngPicture() const;
+    QByteArray PdfPicture() const;
     void CreateSettingsPanel();
     void SetMaxButtonClick();
     void SetMinButtonClick();

@@ -47,6 +47,6 @@ struct Application {
             QApplication::processEvents();
     }
     ~Application() {
-        if (form->FIsStreaming) form->PowerButtonClick();
+        if (form->Session->State().Streaming) form->PowerButtonClick();
     }
 };

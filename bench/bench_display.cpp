@@ -37,7 +37,7 @@ void BM_SampleHandler(benchmark::State& State) {
         if (++n % 64 == 0) sample[4] = quint8(sample[4] ^ 0xC8);
         sample[5] = quint8(count >> 8), sample[6] = quint8(count);
         sample[7] = 0x03, sample[8] = 0xE8;
-        app.form->PXS731Device1Streaming(sample.data(), int(sample.size()));
+        app.form->PXS731Device1->OnStreaming(quint16(sample.size()), 0, sample.data());
     }
     State.SetItemsProcessed(State.iterations());
 }
@@ -53,7 +53,7 @@ void BM_WindowEndToEnd(benchmark::State& State) {
         auto counted = app.form->PXS731Device1->OnStreaming.Subscribe(
             [&](quint16, quint8, const quint8*) { ++received; });
         app.form->StartButton->click();
-        if (!app.form->FIsStreaming) {
+        if (!app.form->Session->State().Streaming) {
             State.SkipWithError("streaming did not start");
             return;
         }

@@ -89,7 +89,9 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
     FDeviceChange = KelvraDevList1->OnDeviceChange.Subscribe(
         [this](QObject*, bool Arrived) { KelvraDevList1DeviceChange(Arrived); });
     KelvraDevList1->Activate();
-    CreateDevice();
+    Session = new TRunSession(*KelvraHidTool1, this);
+    Session->setObjectName("Session");
+    PXS731Device1 = &Session->Device();
     SubscribeToDevice();
 
     ClientPanel = new QWidget;
@@ -130,7 +132,7 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
     StreamEndTimer->setSingleShot(true);
     StreamEndTimer->setInterval(1000);
     connect(StreamEndTimer, &QTimer::timeout, this, [this] {
-        if (FIsStreaming) StopRun();
+        if (Session->State().Streaming) StopRun();
     });
 
     LoadImages();
@@ -683,25 +685,6 @@ void TPXS733MainForm::CreateEngineeringTools(QWidget* Panel) {
     auto* layout = static_cast<QVBoxLayout*>(Panel->layout());
     layout->addLayout(groups);
     layout->addWidget(version);
-}
-
-void TPXS733MainForm::CreateDevice() {
-    PXS731Device1 = new TPXS731Device(this);
-    PXS731Device1->setObjectName("PXS731Device1");
-    // The stored design: 1-Wire to an it649 at 3.3 V.
-    PXS731Device1->SetDUTVoltage(v3_3V);
-    PXS731Device1->SetAdjustableDUTVoltage(3.3);
-    PXS731Device1->SetLSVoltage(vfVDDHI);
-    PXS731Device1->SetCommsSpeed(csFast);
-    PXS731Device1->SetICType(i731_it649);
-    PXS731Device1->SetCommsType(c731_1wire);
-    PXS731Device1->SetI2CType(noRDY);
-    PXS731Device1->SetI2CPullUpResistors(prConnected);
-    PXS731Device1->SetI2CReadyPin(rpPin10);
-    PXS731Device1->SetI2CStopCommand(scUseStop);
-    PXS731Device1->SetI2CPolling(ipPollingByAddress);
-    PXS731Device1->SetI2CAddress("44");
-    PXS731Device1->SetHIDTool(KelvraHidTool1);
 }
 
 void TPXS733MainForm::LoadImages() {

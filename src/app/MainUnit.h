@@ -4,6 +4,7 @@
 #include "Event.h"
 #include "FuseBanks.h"
 #include "MainFormSettings.h"
+#include "RunSession.h"
 #include "SampleDecoder.h"
 #include "SampleRecorder.h"
 #include "ScopeUnit.h"
@@ -92,16 +93,9 @@ public:
     void StartButtonClick(QPushButton* Sender);
     void PauseButtonClick();
     void PowerButtonClick();
-    bool CheckDevicePower();
-    void DisableStreamingControls();
-    void EnableStreamingControls();
-    void AbortStreaming();
-    // A run whose stream broke off ends as a failed start does: IC off, controls idle.
-    void EndBrokenRun();
     void StreamSetupButtonClick();
-    void RestartStreaming();
-    // Live display (MainUnitDisplay.cpp).
-    void PXS731Device1Streaming(const quint8* Data, int Size);
+    // Live display (MainUnitDisplay.cpp): a decoded sample with the bytes it came in.
+    void PXS731Device1Streaming(const TDecodedSample& Sample, const quint8* Data, int Size);
     int GetChannelCount(int Index) const;
     int GetChannelLTA(int Index) const;
     void CMTButtonClick();
@@ -121,7 +115,7 @@ public:
     void WriteMMButtonClick();
     void InDirReadButtonClick();
     void InDirWriteButtonClick();
-    bool ReadDeviceVersion();
+    void ReadDeviceVersion();
     // Recording (MainUnitRecording.cpp).
     void RecordButtonClick();
     void StartRecording(const QString& Path);
@@ -139,7 +133,8 @@ public:
     // Non-visual components.
     TKelvraDevList* KelvraDevList1;
     TKelvraHidTool* KelvraHidTool1;
-    TPXS731Device* PXS731Device1;
+    TRunSession* Session;         // the run on the selected dongle
+    TPXS731Device* PXS731Device1; // the session's device component
     TToolTipManager* ToolTipManager1;
 
     // Controls, named as in the window's design.
@@ -236,10 +231,7 @@ public:
     QTimer* RecordTimer;    // the recording's status and its write errors
     QTimer* StreamEndTimer; // after the stream's end, the quiet that ends the run
 
-    // State shared by the window's handlers.
-    bool FComms1Wire = true;
-    bool FWas1Wire = false;
-    bool FDoCommsChange = false;
+    // State shared by the window's handlers; the run's own is the session's.
     quint8 FSysFlags = 0;
     std::array<int, 2> FPCC{};
     std::array<int, 2> FMirrors{};
@@ -254,13 +246,7 @@ public:
     QString FUpdaterPath;
     bool FCheckVer = false;
     DongleAcceptance::TMinVer FMinVer;
-    bool FCTSetup = false;
-    bool FPowerOn = false;
-    bool FIsStreaming = false;
-    bool FIsPaused = false;
-    bool FTMStart = false;
     bool FDeltaOnly = false;
-    FuseBanks::TBanks FPrevBanks{}; // the banks last written, put back at the next entry
     std::array<quint8, 4> FResources{};
     bool FShowTips = true;
     bool FShownTips = false;
@@ -293,30 +279,22 @@ private:
     QWidget* CreateStrapPage(QWidget* Parent);
     void CreateEngineeringTools(QWidget* Panel);
     void LoadImages();
-    void CreateDevice();
     // A bold caption that AlignChannelLabels keeps just left of its value.
     QLabel* Caption(const QString& Text, QWidget* Parent);
 
     // Run control (MainUnitRunControl.cpp).
-    bool Report(quint16 Result); // adds the error text of a failure; true on success
+    void SubscribeToSession();
+    // Captions, enabled states and timers as the session's state says.
+    void ShowRunState();
+    void ShowRunMessage(const QString& Text, TRunMessage Kind);
     void StopRun();
-    void FailStart();
-    bool PrepareDebugStart();
-    void SetLink(int Index);
     void StopBarTimer();
 
     // Debug mode (MainUnitDebug.cpp).
-    bool EnterDebugMode();
-    bool ResumeStreaming();
-    // Sets the STREAM bit, which opens the I2C stream, and leaves test mode.
-    bool StreamFromTestMode();
     void ShowFuseBank(int Bank, quint8 Value);
     quint8 ReadFuseBankEdits(int Bank);
-    bool InDebugMode() const; // "Resume Streaming" is enabled
-    // Puts the controls back as outside debug mode (for a run that ends in it).
-    void LeaveDebugMode();
-    // "Enter Debug Mode" and the strap buttons: usable while streaming over I2C.
-    void EnableDebugTools(bool Enabled);
+    void ShowFuseBanks(const FuseBanks::TBanks& Banks);
+    FuseBanks::TBanks FuseBankEdits();
     void SetFuseEditsEnabled(bool Enabled);
     // A key or click in a bit edit; true when the event is used up.
     bool FuseEditEvent(QObject* Watched, QEvent* Event);
@@ -325,11 +303,11 @@ private:
     void FuseEditClick(QLineEdit* Edit);
 
     // Engineering tools (MainUnitEngineering.cpp).
-    bool StreamRunning() const; // the dongle streams (not paused, not in debug mode)
-    bool PauseStream();         // false when the stop failed
-    bool RestartStream();       // false, and the run ended, when the restart failed
+    std::array<QSpinBox*, 4> StrapSpins() const;
     // An address or data field as a hexadecimal number; a text that is none is reported.
     std::optional<quint8> HexField(const QLineEdit* Edit);
+    // A read's address field: empty (no address), a number, or nothing when it is no number.
+    std::optional<std::optional<quint8>> ReadAddress(const QLineEdit* Address);
     // Both fields of a write as numbers; an empty one or one that is no number is reported.
     std::optional<std::pair<quint8, quint8>> AddressAndData(const QLineEdit* Address,
                                                             const QLineEdit* Data);
@@ -379,7 +357,7 @@ private:
     bool HighDpi() const;
 
     // TScopeHost (MainUnitDisplay.cpp)
-    bool ScopeStreaming() const override { return FIsStreaming; }
+    bool ScopeStreaming() const override { return Session->State().Streaming; }
     bool ScopeDeltaOnly() const override { return FDeltaOnly; }
     int ScopeChannelCount(int Index) const override { return GetChannelCount(Index); }
     int ScopeChannelLTA(int Index) const override { return GetChannelLTA(Index); }
@@ -410,6 +388,8 @@ private:
 
     TSubscription FDeviceChange;
     std::array<TSubscription, 3> FDeviceEvents;
+    std::array<TSubscription, 4> FSessionEvents;
+    TRunState FShownState;                // what the controls showed last
     std::array<QLabel*, 8> FFlagLabels{}; // the indicator labels, lowest flag bit first
     const TPXS733Windows* FWindows = nullptr;
     TModalDialogs& FDialogs;

@@ -27,7 +27,7 @@ const QString Outdated = QStringLiteral("  -  OUTDATED");
 
 void TPXS733MainForm::KelvraDevList1DeviceChange(bool /*Arrived*/) {
     DevListBox->KvrClear();
-    FCTSetup = false;
+    Session->DevicesChanged();
     if (KelvraDevList1->HidDevices().Count == 0) {
         StreamingReset();
         if (!FUpdating) MessageBox->KvrAddItem("No compatible device(s) connected!", aError);
@@ -190,22 +190,11 @@ void TPXS733MainForm::FindUpdater() {
 
 void TPXS733MainForm::StreamingReset() {
     StopRecording(); // the dongle it records is gone, streaming or not
-    if (!FIsStreaming && !FIsPaused) return;
-    LeaveDebugMode();
-    EnableDebugTools(false);
-    FIsStreaming = FIsPaused = FPowerOn = FCTSetup = false;
-    StartButton->setText("Start");
-    StartTMButton->setEnabled(true);
-    PowerButton->setText("Power On");
-    PauseButton->setText("Pause");
-    PauseButton->setEnabled(false);
-    CommsCombo->setEnabled(true);
-    MessageBox->KvrAddItem("Streaming device disconnected!", aError);
+    Session->DongleGone();
 }
 
 void TPXS733MainForm::EnableStreamingButtons(bool Enabled) {
-    for (QPushButton* button : {StartButton, StreamSetupButton, PowerButton, StartTMButton})
-        button->setEnabled(Enabled);
+    Session->SetDongleUsable(Enabled);
 }
 
 void TPXS733MainForm::ReportUnopenableDongles() {
@@ -224,43 +213,13 @@ void TPXS733MainForm::ReportUnopenableDongles() {
 }
 
 void TPXS733MainForm::ApplySupplyRule() {
-    if (!Fixed3V3(KelvraHidTool1->ProductID())) {
-        VoltageCombo->setEnabled(true);
-        return;
-    }
-    if (VoltageCombo->currentIndex() != 0) {
+    if (Fixed3V3(KelvraHidTool1->ProductID()) && VoltageCombo->currentIndex() != 0) {
         VoltageCombo->setCurrentIndex(0);
         VoltageComboClick();
     }
-    VoltageCombo->setEnabled(false);
+    ShowRunState(); // the supply list is enabled for the dongles that can change it
 }
 
 void TPXS733MainForm::DevListBoxClick() {
     if (DevListBox->count() > 0 && DevListBox->currentRow() != 0) DevListBox->KvrSetItemIndex(0);
-}
-
-void TPXS733MainForm::CommsComboChange() {
-    FComms1Wire = CommsCombo->currentIndex() == 0;
-    PXS731Device1->SetCommsType(FComms1Wire ? c731_1wire : c731_I2C);
-    PXS731Device1->SetI2CPullUpResistors(prConnected);
-    PXS731Device1->PowerOff();
-    FPowerOn = false;
-    FWindows->StreamSetupForm->SetupStreaming(FComms1Wire);
-    EndRecordingOnNewSetUp();
-}
-
-void TPXS733MainForm::VoltageComboClick() {
-    quint16 result;
-    if (VoltageCombo->currentIndex() == 0) {
-        result = KelvraHidTool1->SetDUTVoltage(dv3_3V);
-        PXS731Device1->SetDUTVoltage(v3_3V);
-    } else {
-        result = KelvraHidTool1->SetDUTVoltage(1.8);
-        PXS731Device1->SetDUTVoltage(vAdjustable);
-        PXS731Device1->SetAdjustableDUTVoltage(1.8);
-    }
-    if (result != 0)
-        MessageBox->KvrAddItem(GetErrorText(result), aError);
-    else
-        MessageBox->KvrAddItem("Voltage changed successfully", aInfo);
 }

@@ -2,7 +2,6 @@
 // indicators, images and bar graph; Baseline View, the threshold panel, the balloon tips.
 #include "MainUnit.h"
 
-#include "HIDToolsErrorCodes.h"
 #include "KelvraPXS731.h"
 #include "KvrListBox.h"
 #include "ScopeUnit.h"
@@ -51,7 +50,7 @@ void TPXS733MainForm::ToolTipManager1BeforeShow(TToolTipItem& ToolTip) {
         return;
     }
     if (control == StartButton) {
-        if (!FIsStreaming) {
+        if (!Session->State().Streaming) {
             ToolTip.Title = "Start Streaming (F1)";
             ToolTip.Description = "Start Streaming the PXS733";
         } else if (StartButton->text() == "Resume") {
@@ -83,33 +82,33 @@ void TPXS733MainForm::ToolTipManager1BeforeShow(TToolTipItem& ToolTip) {
 }
 
 void TPXS733MainForm::SubscribeToDevice() {
-    FDeviceEvents[0] = PXS731Device1->OnStreaming.Subscribe(
-        [this](quint16 Size, quint8, const quint8* Data) { PXS731Device1Streaming(Data, Size); });
-    FDeviceEvents[1] = PXS731Device1->OnStreamingDataMissed.Subscribe([this](quint8) {
+    FDeviceEvents[0] = Session->OnSample.Subscribe(
+        [this](const TDecodedSample& Sample, const quint8* Data, int Size) {
+            PXS731Device1Streaming(Sample, Data, Size);
+        });
+    FDeviceEvents[1] = Session->OnDataMissed.Subscribe([this] {
         DataMissLabel->show();
         FMissedSinceRecorded = true;
     });
-    FDeviceEvents[2] = PXS731Device1->OnStreamingError.Subscribe(
-        [this](quint16 Code) { MessageBox->KvrAddItem(GetErrorText(Code), aError); });
+    FDeviceEvents[2] = Session->OnStreamingError.Subscribe(
+        [this](const QString& Text) { MessageBox->KvrAddItem(Text, aError); });
 }
 
-void TPXS733MainForm::PXS731Device1Streaming(const quint8* Data, int Size) {
+void TPXS733MainForm::PXS731Device1Streaming(const TDecodedSample& Sample, const quint8* Data,
+                                             int Size) {
     if (FClosing) return;
     if (StreamEndTimer->isActive()) StreamEndTimer->start(); // still coming through
-    const TStreamSetupForm& setup = *FWindows->StreamSetupForm;
-    const TDecodedSample sample =
-        DecodeSample(Data, Size, setup.Layout(), FComms1Wire, setup.Choice());
-    FCurrentChs = sample.Counts;
-    FLTAChs = sample.LTAs;
-    if (sample.Compensation) FPCC[0] = *sample.Compensation;
-    if (sample.Multipliers) FMirrors[0] = *sample.Multipliers;
-    if (sample.SysFlags) FSysFlags = *sample.SysFlags;
-    FeedScope(sample);
-    if (Recording()) RecordSample(Data, Size, sample);
+    FCurrentChs = Sample.Counts;
+    FLTAChs = Sample.LTAs;
+    if (Sample.Compensation) FPCC[0] = *Sample.Compensation;
+    if (Sample.Multipliers) FMirrors[0] = *Sample.Multipliers;
+    if (Sample.SysFlags) FSysFlags = *Sample.SysFlags;
+    FeedScope(Sample);
+    if (Recording()) RecordSample(Data, Size, Sample);
     // Every label change repaints, so a fast stream must not repaint for every sample: while
     // the bar timer runs the newest sample is shown at its tick, together with the bars;
     // otherwise a sample shows at once and the next ones at most every 20 ms.
-    FShownSample = sample;
+    FShownSample = Sample;
     FSamplePending = true;
     if (BarTimer->isActive() || DisplayTimer->isActive()) return;
     ShowNewestSample();

@@ -147,6 +147,6 @@ void TPXS733MainForm::UpdateRecordControls() {
                          .arg(Duration(FRecordClock.elapsed()))
                          .arg(locale.toString(FRecorder->SamplesWritten()))
                          .arg(locale.formattedDataSize(FRecorder->BytesWritten(), 1));
-    if (FIsPaused) status += " (paused: nothing to record)";
+    if (Session->State().Paused) status += " (paused: nothing to record)";
     RecordStatusLabel->setText(status);
 }

@@ -43,10 +43,9 @@ TPXS733MainForm::~TPXS733MainForm() {
     qApp->removeEventFilter(this);
     FClosing = true;
     StopRecording();
-    if (FIsStreaming && KelvraDevList1->Connected()) {
+    if (Session->State().Streaming && KelvraDevList1->Connected()) {
         // Leave the IC switched off; the results no longer matter.
         PXS731Device1->StopStreaming();
-        FIsStreaming = false;
         PXS731Device1->PowerOff();
     }
     if (FResetSizePos && !IniFilePath.isEmpty()) QFile::remove(IniFilePath);
@@ -55,6 +54,9 @@ TPXS733MainForm::~TPXS733MainForm() {
 void TPXS733MainForm::BindWindows(const TPXS733Windows& Windows) {
     FWindows = &Windows;
     Windows.StreamSetupForm->Bind(*this, *Windows.ScopeForm);
+    Session->UseStreamSetUp(*Windows.StreamSetupForm);
+    SubscribeToSession();
+    ShowRunState();
     Windows.ScopeForm->Bind(*this, FDialogs);
     Windows.SendCommands->Bind(
         FDialogs, [this] { return IniFilePath; },

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KvrListBox.h"
+#include "RunSession.h"
 #include "StreamLayout.h"
 
 #include <QDialog>
@@ -21,7 +22,7 @@ public:
 
 // The streaming set-up dialog: which groups of values the IC streams over I2C. It owns the
 // stream layout that starting the stream and decoding its samples use.
-class TStreamSetupForm : public QDialog {
+class TStreamSetupForm : public QDialog, public TStreamSetUp {
     Q_OBJECT
 public:
     explicit TStreamSetupForm(QWidget* Parent = nullptr);
@@ -30,12 +31,12 @@ public:
     void Bind(TStreamSetupHost& Host, TScopeForm& Scope);
 
     // Rebuilds the stream for the link type from the check boxes.
-    void SetupStreaming(bool Comms1Wire);
+    void SetupStreaming(bool Comms1Wire) override;
     // Ticks the boxes as the bits of Data say (1 counts, 2 LTA, 4 prox & touch, 8 thresholds).
     void SetStreamingSetup(quint8 Data);
     // The boxes as they are now; the decoder reads them live.
-    TStreamChoice Choice() const;
-    const TStreamLayout& Layout() const { return FLayout; }
+    TStreamChoice Choice() const override;
+    const TStreamLayout& Layout() const override { return FLayout; }
 
     QGroupBox* GroupBox1;
     QCheckBox* CSCheck;

@@ -30,6 +30,16 @@ void SetShown(Application& App, int Bank, quint8 Value) {
         Edit(App, Bank, bit)->setText(Value & (1 << bit) ? "1" : "0");
 }
 
+// Writes Banks in debug mode and resumes streaming: they are the banks saved.
+void SaveBanks(Application& App, const FuseBanks::TBanks& Banks) {
+    App.form->EnterTMButton->click();
+    for (int bank = 0; bank < 5; ++bank)
+        SetShown(App, bank, Banks[size_t(bank)]);
+    App.form->WriteButton->click();
+    App.form->StartButton->click(); // "Resume"
+    App.form->MessageBox->clear();
+}
+
 // The requests of one command code since the list was last cleared, payload only.
 QList<QByteArray> Payloads(Application& App, quint8 Code) {
     QList<QByteArray> payloads;
@@ -147,7 +157,7 @@ private slots:
         for (const Case& c : cases) {
             Application app;
             StartI2C(app);
-            app.form->FPrevBanks = c.saved;
+            SaveBanks(app, c.saved);
             app.dongle->ClearRequests();
             app.form->EnterTMButton->click();
             QCOMPARE(app.LastMessage(), QString("Device in Debug Mode"));
@@ -161,7 +171,7 @@ private slots:
         // The bank 0 = 0xA5 case shows each bit in its own edit.
         Application app;
         StartI2C(app);
-        app.form->FPrevBanks = {0xA5, 0, 0, 0, 0};
+        SaveBanks(app, {0xA5, 0, 0, 0, 0});
         app.form->EnterTMButton->click();
         QStringList edits;
         for (int n = 8; n >= 1; --n)
@@ -182,7 +192,7 @@ private slots:
         QCOMPARE(app.LastMessage(), QString("Data written successfully"));
         QCOMPARE(app.ic->Banks()[2], quint8(0xFC));
         QCOMPARE(app.ic->Banks()[4], quint8(0x81));
-        QCOMPARE(app.form->FPrevBanks[2], quint8(0xFC));
+        QCOMPARE(app.form->Session->SavedBanks()[2], quint8(0xFC));
 
         // Soft Config reads banks 0 to 3; bank 4's edits keep their text.
         SetShown(app, 0, 0x00);
@@ -195,7 +205,7 @@ private slots:
         // Hard Config forgets banks 0 to 3 and reads what the IC starts with.
         app.form->DeviceDefaultsButton->click();
         QCOMPARE(app.LastMessage(), QString("Defualt device values restored"));
-        QCOMPARE(app.form->FPrevBanks, (FuseBanks::TBanks{0, 0, 0, 0, 0x81}));
+        QCOMPARE(app.form->Session->SavedBanks(), (FuseBanks::TBanks{0, 0, 0, 0, 0x81}));
         QCOMPARE(Shown(app, 2), QString("00100100"));
         QCOMPARE(DebugState(app), DebugMode);
 
@@ -203,7 +213,7 @@ private slots:
         app.form->WriteButton->click();
         app.form->StartButton->click(); // "Resume"
         app.form->StartButton->click(); // "Stop"
-        QCOMPARE(app.form->FPrevBanks, FuseBanks::TBanks{});
+        QCOMPARE(app.form->Session->SavedBanks(), FuseBanks::TBanks{});
     }
 
     void failuresReportTheirTextAndKeepTheWindowConsistent() {
@@ -238,7 +248,7 @@ private slots:
             QCOMPARE(app.ic->Banks()[1], quint8(0x22));
             QCOMPARE(app.ic->Banks()[2], before[2]);
             QCOMPARE(app.ic->Banks()[4], before[4]);
-            QCOMPARE(app.form->FPrevBanks, FuseBanks::TBanks{});
+            QCOMPARE(app.form->Session->SavedBanks(), FuseBanks::TBanks{});
         }
         {
             // The IC does not enter test mode: the run ends, the IC is off.
@@ -271,7 +281,7 @@ private slots:
             QVERIFY(!app.form->ContinueStrButton->isEnabled());
             QVERIFY(!app.form->EnterTMButton->isEnabled());
             QVERIFY(!app.form->FFuseBank[0][0]->isEnabled());
-            QVERIFY(!app.form->FIsStreaming && !app.form->FPowerOn);
+            QVERIFY(!app.form->Session->State().Streaming && !app.form->Session->State().PowerOn);
             QCOMPARE(app.form->StartButton->text(), QString("Start"));
             QVERIFY(app.form->StreamSetupButton->isEnabled());
             if (!unplug) {

@@ -149,10 +149,8 @@ private slots:
 
     void unpluggingTheStreamingDongleResetsTheRun() {
         Application app(Dongle(0x0102, 0x0105), 0x0105);
-        app.form->FIsStreaming = true;
-        app.form->StartButton->setText("Stop");
-        app.form->PowerButton->setText("Power Off");
-        app.form->PauseButton->setEnabled(true);
+        app.form->StartButton->click();
+        QVERIFY(app.form->Session->State().Streaming);
         app.hid.Unplug(app.dongle);
         Application::Settle();
         QCOMPARE(
@@ -161,7 +159,7 @@ private slots:
         QCOMPARE(app.form->StartButton->text(), QString("Start"));
         QCOMPARE(app.form->PowerButton->text(), QString("Power On"));
         QVERIFY(!app.form->PauseButton->isEnabled());
-        QVERIFY(!app.form->FIsStreaming);
+        QVERIFY(!app.form->Session->State().Streaming);
         QVERIFY(app.form->FValidFirmware); // kept when all dongles are gone
     }
 
@@ -180,7 +178,7 @@ private slots:
         QCOMPARE(app.form->StartButton->text(), QString("Start"));
         QCOMPARE(app.form->PowerButton->text(), QString("Power On"));
         QVERIFY(!app.form->PauseButton->isEnabled());
-        QVERIFY(!app.form->FIsStreaming);
+        QVERIFY(!app.form->Session->State().Streaming);
         // The dongle that stayed is taken and runs.
         QCOMPARE(app.form->KelvraHidTool1->SerialNumber(), QString("SIM000002"));
         app.form->StartButton->click();

@@ -108,7 +108,7 @@ private slots:
         app.dongle->SetFaults({});
         for (QPushButton* tool : {app.form->ReadStrapButton, app.form->ReadMMButton,
                                   app.form->InDirReadButton, app.form->GetVersionButton}) {
-            if (!app.form->FIsStreaming) StartI2C(app);
+            if (!app.form->Session->State().Streaming) StartI2C(app);
             app.form->MMAddressEdit->setText("10");
             app.form->DirAddrEdit->setText("10");
             app.Fail(DongleCode::StartStreaming, 0x0C01);

@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(app.form->ApplicationTitle, QString("Kelvra PXS733 V1.0.1.10 "));
         QVERIFY(app.form->EngineeringCategoryPanel->isHidden());
         QVERIFY(app.form->DisplayGroup->isHidden());
-        QVERIFY(app.form->FComms1Wire);
+        QVERIFY(app.form->Session->State().Link1Wire);
         QVERIFY(app.form->FFirmwareCheck);
         QVERIFY(app.form->FSetupFormIni);
         QVERIFY(!app.form->CH0PTShape->pixmap().isNull());

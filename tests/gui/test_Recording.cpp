@@ -221,7 +221,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(app.form->StartButton->text(), QString("Start"), 10000);
         QCOMPARE(received, 5); // every sample came through first
         QVERIFY(!app.form->PauseButton->isEnabled());
-        QVERIFY(!app.form->FIsStreaming && !app.form->FPowerOn);
+        QVERIFY(!app.form->Session->State().Streaming && !app.form->Session->State().PowerOn);
     }
 
     void theDongleGoingEndsTheRecording() {

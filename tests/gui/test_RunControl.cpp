@@ -124,7 +124,7 @@ private slots:
 
         app.form->StartButton->click();
         QCOMPARE(app.form->CommsCombo->currentText(), QString("1-Wire"));
-        QVERIFY(app.form->FComms1Wire);
+        QVERIFY(app.form->Session->State().Link1Wire);
         QCOMPARE(app.State(), Idle);
     }
 
@@ -164,7 +164,8 @@ private slots:
             QVERIFY2(app.Messages().filter("Device streaming started").isEmpty(), c.name);
             QCOMPARE(app.dialogs.shown, QStringList{"Unable to start device streaming!"});
             QVERIFY(app.form->MessageBox->ItemType(app.form->MessageBox->count() - 1) == aError);
-            QVERIFY(!app.form->FIsStreaming && !app.form->FPowerOn && !app.form->FCTSetup);
+            QVERIFY(!app.form->Session->State().Streaming && !app.form->Session->State().PowerOn &&
+                    !app.form->Session->State().CTSetup);
             QCOMPARE(app.State(), Idle); // the captions match the flags
             QVERIFY(!app.dongle->State().Streaming);
         }
@@ -192,8 +193,8 @@ private slots:
         sample[22] = 90;
         // A sample, and the events until the display has shown it.
         auto feed = [&](int size = -1) {
-            f.PXS731Device1Streaming(reinterpret_cast<const quint8*>(sample.constData()),
-                                     size < 0 ? int(sample.size()) : size);
+            f.PXS731Device1->OnStreaming(quint16(size < 0 ? sample.size() : size), 0,
+                                         reinterpret_cast<const quint8*>(sample.constData()));
             QTRY_VERIFY(!f.DisplayTimer->isActive());
         };
         feed();
@@ -282,7 +283,8 @@ private slots:
             QCOMPARE(messages.count("Streaming device disconnected!"), c.unplugAtRequest ? 0 : 1);
             QCOMPARE(app.dialogs.shown.size(), c.unplugAtRequest ? 1 : 0);
             QVERIFY2(app.State().startsWith("Start/tm/Pause:off/Power On/link"), c.name);
-            QVERIFY(!app.form->FIsStreaming && !app.form->FIsPaused && !app.form->FPowerOn);
+            QVERIFY(!app.form->Session->State().Streaming && !app.form->Session->State().Paused &&
+                    !app.form->Session->State().PowerOn);
         }
     }
 

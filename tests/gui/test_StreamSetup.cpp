@@ -136,11 +136,8 @@ private slots:
 
     void streamingRestartsOnceAfterTheDialog() {
         Application app;
-        TPXS731Device& device = *app.form->PXS731Device1;
-        QCOMPARE(device.SetupCT(), 0);
-        QCOMPARE(device.PowerOn(), 0);
-        QCOMPARE(device.StartStreaming(20, app.setup->Layout().StreamBytes()), 0);
-        app.form->FIsStreaming = true;
+        app.form->StartButton->click();
+        QVERIFY(app.form->Session->State().Streaming);
         app.dongle->ClearRequests();
 
         app.Setup({app.setup->CSCheck}, app.setup->CancelButton);
@@ -150,8 +147,7 @@ private slots:
         QCOMPARE(codes.count(0x0D), 1); // one stop
         QCOMPARE(codes.count(0x0C), 1); // one start, the 20 bytes in one chunk
         QVERIFY(app.form->KelvraHidTool1->IsStreaming());
-        app.form->FIsStreaming = false;
-        QCOMPARE(device.StopStreaming(), 0);
+        app.form->StartButton->click();
     }
 
     void balloonsFollowTheButtonsAndTheHoverHints() {

@@ -41,7 +41,7 @@ struct Application {
         Settle();
     }
     ~Application() {
-        if (form->FIsStreaming) form->PowerButtonClick();
+        if (form->Session->State().Streaming) form->PowerButtonClick();
     }
     static void Settle() {
         for (int i = 0; i < 3; ++i)
@@ -72,9 +72,9 @@ struct Application {
             .arg(f.PauseButton->isEnabled() ? "on" : "off")
             .arg(f.PowerButton->text())
             .arg(f.CommsCombo->isEnabled() ? "link" : "-")
-            .arg(f.FCTSetup ? "S" : "-")
-            .arg(f.FPowerOn ? "P" : "-")
-            .arg(f.FIsStreaming ? "T" : "-")
-            .arg(f.FIsPaused ? "Z" : "-");
+            .arg(f.Session->State().CTSetup ? "S" : "-")
+            .arg(f.Session->State().PowerOn ? "P" : "-")
+            .arg(f.Session->State().Streaming ? "T" : "-")
+            .arg(f.Session->State().Paused ? "Z" : "-");
     }
 };

@@ -1,0 +1,22 @@
+#include "RunControls.h"
+
+TRunControls RunControls(const TRunState& State, bool SupplyAdjustable) {
+    TRunControls c;
+    const bool running = State.Running();
+    const bool usable = State.DongleUsable;
+    const bool i2cRun = running && !State.Link1Wire;
+    c.Start = State.DebugMode ? "Resume" : running ? "Stop" : "Start";
+    c.Pause = State.Paused ? "Resume" : "Pause";
+    c.Power = State.PowerOn ? "Power Off" : "Power On";
+    c.StartEnabled = usable;
+    c.StartDebugEnabled = usable && !running;
+    c.PauseEnabled = usable && running && !State.DebugMode;
+    c.PowerEnabled = usable && !State.DebugMode;
+    c.StreamSetupEnabled = usable && !State.DebugMode;
+    c.LinkEnabled = !State.LinkHeld;
+    c.SupplyEnabled = SupplyAdjustable && !State.DebugMode;
+    c.EnterDebugEnabled = i2cRun && !State.DebugMode;
+    c.StrapsEnabled = i2cRun;
+    c.DebugEditsEnabled = State.DebugMode;
+    return c;
+}

@@ -1,0 +1,176 @@
+#pragma once
+
+#include "Event.h"
+#include "FuseBanks.h"
+#include "SampleDecoder.h"
+#include "StreamLayout.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+class TKelvraHidTool;
+class TPXS731Device;
+
+// Where the stream's request and the decoder's choice come from: the streaming set-up dialog
+// in the window, the command line in the companion.
+class TStreamSetUp {
+public:
+    virtual ~TStreamSetUp() = default;
+    virtual const TStreamLayout& Layout() const = 0;
+    virtual TStreamChoice Choice() const = 0;
+    // Rebuilds the stream for a link type.
+    virtual void SetupStreaming(bool Comms1Wire) = 0;
+};
+
+// A stream set-up chosen once: what the companion streams.
+class TFixedStreamSetUp : public TStreamSetUp {
+public:
+    explicit TFixedStreamSetUp(TStreamChoice Choice = TStreamChoice::FromCode(15));
+    const TStreamLayout& Layout() const override { return FLayout; }
+    TStreamChoice Choice() const override { return FChoice; }
+    void SetupStreaming(bool Comms1Wire) override { FLayout.SetupStreaming(Comms1Wire, FChoice); }
+
+private:
+    TStreamChoice FChoice;
+    TStreamLayout FLayout;
+};
+
+// What a run reports besides its state: a line for the message list, or a warning the user
+// must acknowledge (the window shows it as a dialog).
+enum class TRunMessage { Info, Error, Warning };
+
+// The state of a run, the one thing the run controls follow. In debug mode Streaming stays
+// set: the stream comes back when debug mode ends.
+struct TRunState {
+    bool DongleUsable = false; // the selected dongle was accepted
+    bool Link1Wire = true;
+    bool CTSetup = false;
+    bool PowerOn = false;
+    bool Streaming = false;
+    bool Paused = false;
+    bool DebugMode = false;
+    // A run holds the link from its start until it is stopped, fails or its dongle goes;
+    // switching the power off alone does not give it back.
+    bool LinkHeld = false;
+
+    bool Running() const { return Streaming || Paused || DebugMode; }
+    // The dongle streams (not paused, not in debug mode).
+    bool StreamRunning() const { return Streaming && !DebugMode; }
+    bool operator==(const TRunState&) const = default;
+};
+
+// The four strap settings, in the order they are read and written.
+struct TStraps {
+    static constexpr std::array<quint8, 4> Addresses{0x53, 0x79, 0x7A, 0xDF};
+    std::array<quint8, 4> Values{};
+};
+
+// One run of the IC on the selected dongle: set-up, power, start, pause, stop, debug mode with
+// its banks, and the engineering reads and writes. It is the one place that changes the run's
+// state; the windows and the command-line companion call it and show what it reports.
+class TRunSession : public QObject {
+    Q_OBJECT
+public:
+    // Streams what a TFixedStreamSetUp of every group streams until another set-up is used.
+    explicit TRunSession(TKelvraHidTool& Tool, QObject* Parent = nullptr);
+    ~TRunSession() override;
+
+    // The set-up (kept by the caller) the stream's request and decoding follow from now on.
+    void UseStreamSetUp(TStreamSetUp& SetUp);
+    const TStreamSetUp& StreamSetUp() const { return *FSetUp; }
+
+    TPXS731Device& Device() { return *FDevice; }
+    TKelvraHidTool& Tool() { return FTool; }
+    const TRunState& State() const { return FState; }
+    // The banks last written, put back at the next debug-mode entry.
+    const FuseBanks::TBanks& SavedBanks() const { return FSavedBanks; }
+
+    // The state changed; the run controls follow it.
+    TEvent<> OnStateChanged;
+    TEvent<const QString&, TRunMessage> OnMessage;
+    // A decoded sample with the bytes it came in (header included).
+    TEvent<const TDecodedSample&, const quint8*, int> OnSample;
+    TEvent<> OnDataMissed;
+    TEvent<const QString&> OnStreamingError;
+    // The link changed (the stream layout is rebuilt for it).
+    TEvent<bool> OnLinkChanged;
+    // The IC's version was read: "PP : SS".
+    TEvent<const QString&> OnVersion;
+
+    // The selected dongle was accepted or refused.
+    void SetDongleUsable(bool Usable);
+    // The dongles changed: the selected one needs a new set-up.
+    void DevicesChanged();
+    // The selected dongle went away: a run is over without a command.
+    void DongleGone();
+    // Sets the dongle up for the link; an IC an earlier program left powered is taken as it
+    // is (the dongle refuses a set-up while it powers the IC).
+    bool SetUpDongle();
+
+    // Link and supply.
+    void SetLink(bool OneWire);
+    bool SetSupply(bool Supply3V3);
+
+    // Run control. Start and Resume report a failure with a warning as well.
+    bool Start(bool Debug);
+    void Stop();
+    bool PowerOn();
+    void PowerOff();
+    bool Pause();
+    bool Resume();
+    // The streaming set-up changed: a running stream restarts with it.
+    void RestartStreaming();
+    // A run whose stream broke off ends as a failed start does: IC off, state idle.
+    void EndBrokenRun();
+    // "Device power is off!" when it is.
+    bool CheckPower();
+
+    // Debug mode: the banks shown on entry (saved ones written back), nothing when the entry
+    // failed and the run ended.
+    std::optional<FuseBanks::TBanks> EnterDebugMode();
+    bool WriteBanks(const FuseBanks::TBanks& Banks);
+    // Banks 0 to 3 as the IC has them.
+    std::optional<std::array<quint8, 4>> ReadBanks();
+    // Powers the IC off, forgets banks 0 to 3 and enters debug mode again.
+    std::optional<FuseBanks::TBanks> RestoreDefaults();
+    // Writes the banks and streams again with them in force; debug mode ends either way.
+    bool LeaveDebugMode(const FuseBanks::TBanks& Banks);
+
+    // Engineering tools. Reads pause a running stream and restart it; no address reports
+    // "No address specified!" in the same place.
+    std::optional<TStraps> ReadStraps();
+    bool WriteStraps(const TStraps& Straps);
+    std::optional<quint8> ReadMemory(std::optional<quint8> Address);
+    bool WriteMemory(quint8 Address, quint8 Value);
+    std::optional<quint8> ReadIndirect(std::optional<quint8> Address);
+    bool WriteIndirect(quint8 Address, quint8 Value);
+    // The IC's version bytes (product, software), reported as a message line.
+    std::optional<std::array<quint8, 2>> ReadVersion();
+
+private:
+    void Configure();
+    void Changed();
+    void Tell(const QString& Text, TRunMessage Kind);
+    bool Report(quint16 Result); // a failure's error text; true on success
+    void Decode(const quint8* Data, int Size);
+    quint16 StartStream();
+    bool PrepareDebugStart();
+    bool StreamFromTestMode();
+    bool EnterTestModeWithBanks(FuseBanks::TBanks& Banks);
+    void FailStart();
+    void AbortStreaming();
+    bool PauseStream();
+    bool RestartStream();
+
+    TKelvraHidTool& FTool;
+    TFixedStreamSetUp FOwnSetUp;
+    TStreamSetUp* FSetUp = &FOwnSetUp;
+    TPXS731Device* FDevice;
+    TRunState FState;
+    bool FReturnTo1Wire = false; // a debug start switched the link from 1-Wire
+    FuseBanks::TBanks FSavedBanks{};
+    std::array<TSubscription, 3> FDeviceEvents;
+};

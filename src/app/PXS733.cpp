@@ -8,6 +8,7 @@
 #include "ReplayIC.h"
 #include "SafeFile.h"
 #include "SimHidAccess.h"
+#include "SimOptions.h"
 #include "SimUpdater.h"
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
@@ -60,36 +61,6 @@ int RunRemote(int argc, char** argv, const char* Text) {
     return 0;
 }
 
-// The simulated dongle as the command line describes it; nothing when an option is invalid.
-std::optional<TVirtualDongleConfig> SimulatedDongle(const QCommandLineParser& Parser) {
-    TVirtualDongleConfig config;
-    const QString model = Parser.value("sim-model");
-    const auto productID = TVirtualDongle::ProductIDOfModel(model);
-    if (!productID) {
-        std::fprintf(stderr, "Unknown dongle model: %s\n", qPrintable(model));
-        return std::nullopt;
-    }
-    config.ProductID = *productID;
-    config.Product = "Kelvra " + model.toUpper();
-    config.RFModule = model.compare("RM800", Qt::CaseInsensitive) == 0;
-    bool ok = false;
-    config.Firmware = Parser.value("sim-firmware").toUInt(&ok, 16);
-    if (!ok) {
-        std::fprintf(stderr, "Firmware version is not hexadecimal: %s\n",
-                     qPrintable(Parser.value("sim-firmware")));
-        return std::nullopt;
-    }
-    config.Serial = Parser.value("sim-serial");
-    const int latencyMs = Parser.value("sim-latency-ms").toInt(&ok);
-    if (!ok || latencyMs < 0) {
-        std::fprintf(stderr, "Reply latency is not a number of milliseconds: %s\n",
-                     qPrintable(Parser.value("sim-latency-ms")));
-        return std::nullopt;
-    }
-    config.Latency = std::chrono::milliseconds(latencyMs);
-    return config;
-}
-
 // Saves a picture of every shown window, prints the paths and closes the application.
 void SaveScreenshotsAndQuit(const QString& Folder, QWidget* MainForm) {
     QDir().mkpath(Folder);
@@ -126,15 +97,7 @@ void AddOptions(QCommandLineParser& Parser) {
                       "Save a PNG of every shown window to DIR after a few "
                       "seconds, then exit.",
                       "DIR"});
-    Parser.addOption({"simulate", "Run against a simulated dongle instead of real hardware."});
-    Parser.addOption({"sim-model",
-                      "Model of the simulated dongle (LK600, LK610, LK620, MV800, "
-                      "RM800, LK510).",
-                      "MODEL", "LK600"});
-    Parser.addOption(
-        {"sim-firmware", "Firmware version of the simulated dongle, hexadecimal.", "HEX", "0105"});
-    Parser.addOption({"sim-serial", "Serial number of the simulated dongle.", "TEXT", "SIM000001"});
-    Parser.addOption({"sim-latency-ms", "Reply latency of the simulated dongle.", "MS", "0"});
+    SimOptions::Add(Parser);
     Parser.addOption({"replay",
                       "Play a recording back through a simulated dongle, as if it came live.",
                       "FILE"});
@@ -281,22 +244,25 @@ int main(int argc, char** argv) {
     QStringList updaterFolders =
         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
     if (parser.isSet("simulate") || parser.isSet("replay")) {
-        auto config = SimulatedDongle(parser);
-        if (!config) return 2;
+        QString error;
+        auto simulation = SimOptions::Read(parser, error);
+        if (!simulation) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 2;
+        }
         std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
         if (parser.isSet("replay")) {
             ic = ReplayedIC(parser, replayMessages, recordedLink);
             if (!ic) return 2;
-            config->SampleRate = TVirtualDongle::MaxSampleRate; // the finest pace to play at
+            simulation->Config.SampleRate = TVirtualDongle::MaxSampleRate; // the finest pace
         }
-        auto simulation = std::make_unique<TSimHidAccess>();
-        auto dongle = std::make_shared<TVirtualDongle>(*config, ic);
-        simulation->Plug(dongle);
+        auto access = std::make_unique<TSimHidAccess>();
+        auto dongle = SimOptions::MakeDongle(*simulation, ic);
+        access->Plug(dongle);
         // The simulated updater brings every model to the simulator's default firmware.
-        updater =
-            std::make_unique<TSimUpdater>(*simulation, dongle, TVirtualDongleConfig{}.Firmware);
+        updater = std::make_unique<TSimUpdater>(*access, dongle, TVirtualDongleConfig{}.Firmware);
         updaterFolders = {updater->ConfigFolder()};
-        hid = std::move(simulation);
+        hid = std::move(access);
     } else {
         hid = std::make_unique<THidApiAccess>();
     }

@@ -21,6 +21,8 @@ constexpr qint64 MaxLineLength = 2 * MaxSampleBytes + 256;
 // A replay waits out the time between two rows: a longer step is no recording of ours.
 constexpr double MaxTimeStepMs = 3600.0 * 1000;
 
+} // namespace
+
 QByteArray ColumnNames() {
     QByteArray names = "time_ms,counter,count,lta,delta,compensation,sens_multiplier,"
                        "comp_multiplier";
@@ -28,6 +30,8 @@ QByteArray ColumnNames() {
         names += ',' + FlagName(bit).toLatin1();
     return names + ",missed,raw";
 }
+
+namespace {
 
 QByteArray Number(int Value) {
     return QByteArray::number(Value);

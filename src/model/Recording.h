@@ -38,6 +38,8 @@ struct TSample {
 
 // The comment lines and the header row.
 QByteArray Header(const TInfo& Info);
+// The header row's column names, without the line end.
+QByteArray ColumnNames();
 // The row of a sample, line end included.
 QByteArray Row(const TSample& Sample);
 

@@ -12,6 +12,7 @@ using namespace FuseBanks;
 namespace {
 constexpr int PowerUpWaitMs = 100;
 constexpr quint16 PowerShouldBeOff = 0x0403;
+constexpr quint16 PowerIsOn = 0x0102; // the dongle refuses a set-up while it powers the IC
 constexpr quint8 StreamRegister = FirstRegister + 1; // bank 1
 constexpr quint8 StreamBit = 0x04;
 constexpr quint8 VersionAddress = 0x00;
@@ -102,7 +103,7 @@ void TRunSession::DongleGone() {
 
 bool TRunSession::SetUpDongle() {
     const quint16 result = FDevice->SetupCT();
-    if (result == PowerShouldBeOff) {
+    if (result == PowerIsOn) {
         FState.CTSetup = FState.PowerOn = true;
         Changed();
         return true;
@@ -122,6 +123,12 @@ void TRunSession::SetLink(bool OneWire) {
     FSetUp->SetupStreaming(OneWire);
     OnLinkChanged(OneWire);
     Changed();
+}
+
+void TRunSession::ChooseLink(bool OneWire) {
+    FState.Link1Wire = OneWire;
+    FDevice->SetCommsType(OneWire ? c731_1wire : c731_I2C);
+    FSetUp->SetupStreaming(OneWire);
 }
 
 bool TRunSession::SetSupply(bool Supply3V3) {

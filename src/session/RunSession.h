@@ -110,8 +110,10 @@ public:
     // is (the dongle refuses a set-up while it powers the IC).
     bool SetUpDongle();
 
-    // Link and supply.
+    // Link and supply. SetLink switches the IC off, as a change of link needs; ChooseLink
+    // picks the link of a session that has not touched the IC yet.
     void SetLink(bool OneWire);
+    void ChooseLink(bool OneWire);
     bool SetSupply(bool Supply3V3);
 
     // Run control. Start and Resume report a failure with a warning as well.

@@ -1,0 +1,508 @@
+#include "Companion.h"
+
+#include "DongleAcceptance.h"
+#include "EngineeringFields.h"
+#include "FuseBanks.h"
+#include "HidLayer.h"
+#include "KelvraDevList.h"
+#include "KelvraHIDTool.h"
+#include "RunSession.h"
+#include "SampleOutput.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QScopeGuard>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int StopCheckMs = 50;
+constexpr int FlushMs = 100;
+
+std::atomic<bool> StopRequested = false;
+
+extern "C" void RequestStop(int) {
+    StopRequested = true;
+}
+
+struct TCommandHelp {
+    const char* Name;
+    const char* Usage;
+    const char* Text;
+};
+
+const TCommandHelp Commands[] = {
+    {"list", "list",
+     "Lists the dongles as CSV: model, serial, firmware, whether it can be opened and, when\n"
+     "not, why."},
+    {"power", "power on|off", "Switches the IC's supply on or off."},
+    {"version", "version", "Prints the IC's version bytes (product, software) in hex."},
+    {"read", "read ADDR [COUNT]",
+     "Reads COUNT (1 to 256, default 1) bytes of the memory map from ADDR; prints one\n"
+     "'ADDR VALUE' line per byte, in hex."},
+    {"write", "write ADDR VALUE", "Writes one byte of the memory map."},
+    {"indirect", "indirect read ADDR | indirect write ADDR VALUE",
+     "Reads or writes one indirect register."},
+    {"banks", "banks read | banks write B0 B1 B2 B3 [B4]",
+     "Reads or writes the five configuration banks through debug mode (over I2C). The IC\n"
+     "starts from its fuses, and stays powered, not streaming, with the banks in force."},
+    {"strap", "strap read | strap write AT ST LT MT",
+     "Reads or writes the four strap settings (indirect registers 53, 79, 7A, DF)."},
+    {"stream", "stream [--seconds N] [--samples N] [--format csv|jsonl] [--output FILE]",
+     "Streams decoded samples with the recording's columns, or one JSON object per line,\n"
+     "to FILE or standard output (-). A sample after lost ones has missed=1. Ends after N\n"
+     "seconds or samples, on Ctrl+C or SIGTERM with every sample written, or quietly when\n"
+     "the reader of standard output goes away. The CSV output can be replayed with\n"
+     "pxs733 --replay."},
+};
+
+const char* Overview =
+    "Usage: pxs733-cli [options] COMMAND [ARGS]\n"
+    "Runs the PXS733 through its dongle from the command line. Addresses and values are\n"
+    "hexadecimal, with or without 0x. Results go to standard output, messages to standard\n"
+    "error; add --verbose for the information lines too.\n\n"
+    "Exit codes: 0 success; 1 an IC or dongle command (or the output) failed; 2 bad usage;\n"
+    "3 no dongle, none that can be opened, or the dongle went away; 4 data missed while\n"
+    "streaming (the data is still written).\n\nCommands:\n";
+
+const char* CommonOptions =
+    "\nOptions:\n"
+    "  --serial S          the dongle with serial number S (needed when several are present)\n"
+    "  --link 1wire|i2c    the link to the IC (default 1wire)\n"
+    "  --voltage 3.3|1.8   the IC's supply (default: as the dongle has it)\n"
+    "  --verbose           information lines on standard error too\n"
+    "  --simulate          a simulated dongle instead of real hardware; --sim-model,\n"
+    "                      --sim-firmware, --sim-serial, --sim-latency-ms, --sim-rate and\n"
+    "                      --sim-drop describe it\n"
+    "  -h, --help          this text, or a command's after it\n"
+    "  -v, --version       the program's version\n";
+
+// A byte given in hex, "0x" optional; nothing when it is none or above Limit.
+std::optional<uint> HexNumber(QString Text, uint Limit) {
+    if (Text.startsWith("0x", Qt::CaseInsensitive)) Text = Text.mid(2);
+    bool ok = false;
+    const uint value = Text.toUInt(&ok, 16);
+    if (!ok || Text.isEmpty() || value > Limit) return std::nullopt;
+    return value;
+}
+
+class TCompanion {
+public:
+    TCompanion(const QCommandLineParser& Parser, THidAccess& Hid, int OutFd, int ErrFd)
+        : FParser(Parser), FList(Hid), FOutFd(OutFd), FErrFd(ErrFd) {}
+
+    int Run();
+
+private:
+    int List();
+    int Open();
+    int Power(const QStringList& Args);
+    int Version();
+    int Read(const QStringList& Args);
+    int Write(const QStringList& Args);
+    int Indirect(const QStringList& Args);
+    int Banks(const QStringList& Args);
+    int Strap(const QStringList& Args);
+    int Stream();
+    bool EnsurePowered();
+
+    int Usage(const QString& Text);
+    void Err(const QString& Text);
+    void Out(const QByteArray& Text);
+    // Arguments as bytes; nothing (and the usage error told) when one is no byte.
+    std::optional<QList<quint8>> Bytes(const QStringList& Args, const QString& What);
+    Recording::TInfo Info() const;
+
+    const QCommandLineParser& FParser;
+    TKelvraDevList FList;
+    TKelvraHidTool FTool;
+    std::unique_ptr<TRunSession> FSession;
+    TSubscription FTold;
+    int FOutFd;
+    int FErrFd;
+    quint32 FFirmware = 0;
+};
+
+void TCompanion::Err(const QString& Text) {
+    const QByteArray line = "pxs733-cli: " + Text.toLocal8Bit() + '\n';
+    [[maybe_unused]] const ssize_t n = ::write(FErrFd, line.constData(), size_t(line.size()));
+}
+
+void TCompanion::Out(const QByteArray& Text) {
+    [[maybe_unused]] const ssize_t n = ::write(FOutFd, Text.constData(), size_t(Text.size()));
+}
+
+int TCompanion::Usage(const QString& Text) {
+    Err(Text + " (see pxs733-cli --help)");
+    return ExitCode::Usage;
+}
+
+std::optional<QList<quint8>> TCompanion::Bytes(const QStringList& Args, const QString& What) {
+    QList<quint8> bytes;
+    for (const QString& arg : Args) {
+        const std::optional<uint> value = HexNumber(arg, 0xFF);
+        if (!value) {
+            Usage(QStringLiteral("%1 %2 is not a hexadecimal byte (00 to FF)").arg(What, arg));
+            return std::nullopt;
+        }
+        bytes << quint8(*value);
+    }
+    return bytes;
+}
+
+int TCompanion::Run() {
+    const QStringList args = FParser.positionalArguments();
+    if (args.isEmpty()) return Usage("no command given");
+    const QString command = args[0];
+    const QStringList rest = args.mid(1);
+    const bool known = std::any_of(std::begin(Commands), std::end(Commands),
+                                   [&](const TCommandHelp& c) { return command == c.Name; });
+    if (!known) return Usage("unknown command: " + command);
+    const QString link = FParser.value("link");
+    if (link != "1wire" && link != "i2c") return Usage("--link is 1wire or i2c, not " + link);
+    if (FParser.isSet("voltage") && FParser.value("voltage") != "3.3" &&
+        FParser.value("voltage") != "1.8")
+        return Usage("--voltage is 3.3 or 1.8, not " + FParser.value("voltage"));
+
+    FList.Activate();
+    for (int i = 0; i < 3; ++i) // the first pass over the present devices
+        QCoreApplication::processEvents();
+    if (command == "list") return List();
+    if (const int opened = Open(); opened != ExitCode::Success) return opened;
+    if (command == "power") return Power(rest);
+    if (command == "version") return Version();
+    if (command == "read") return Read(rest);
+    if (command == "write") return Write(rest);
+    if (command == "indirect") return Indirect(rest);
+    if (command == "banks") return Banks(rest);
+    if (command == "strap") return Strap(rest);
+    return Stream();
+}
+
+int TCompanion::List() {
+    Out("model,serial,firmware,open,reason\n");
+    const TCTData& dongles = FList.HidDevices();
+    bool anyOpen = false;
+    for (int i = 0; i < dongles.Count; ++i) {
+        THidDevice* device = dongles.Objects[i];
+        QString firmware;
+        if (device->IsOpen()) {
+            anyOpen = true;
+            quint32 version = 0;
+            FTool.SetKelvraDevList(&FList);
+            if (FTool.SetCurrentDevice(i) && FTool.GetCTFWVersion(version) == 0)
+                firmware = QString::number(version, 16).toUpper().rightJustified(4, '0');
+        }
+        QString reason = device->OpenError();
+        reason.replace(',', ';');
+        Out(QStringLiteral("%1,%2,%3,%4,%5\n")
+                .arg(dongles.Name[i].trimmed(), device->SerialNumber(), firmware,
+                     device->IsOpen() ? "yes" : "no", reason)
+                .toUtf8());
+        if (device->OpenError().contains("permission"))
+            Err(dongles.Name[i].trimmed() + ": copy packaging/udev/70-kelvra-dongles.rules to "
+                                            "/etc/udev/rules.d/, run 'udevadm control --reload' "
+                                            "and 'udevadm trigger', then replug the dongle");
+    }
+    return anyOpen ? ExitCode::Success : ExitCode::NoDongle;
+}
+
+int TCompanion::Open() {
+    const TCTData& dongles = FList.HidDevices();
+    int index = -1;
+    if (FParser.isSet("serial")) {
+        for (int i = 0; i < dongles.Count; ++i)
+            if (dongles.Objects[i]->SerialNumber() == FParser.value("serial")) index = i;
+        if (index < 0) {
+            Err("no dongle with serial " + FParser.value("serial"));
+            return ExitCode::NoDongle;
+        }
+    } else if (dongles.Count == 0) {
+        Err("no dongle found");
+        return ExitCode::NoDongle;
+    } else if (dongles.Count > 1) {
+        QStringList serials;
+        for (int i = 0; i < dongles.Count; ++i)
+            serials << dongles.Objects[i]->SerialNumber();
+        return Usage(QStringLiteral("%1 dongles present: choose one with --serial (%2)")
+                         .arg(dongles.Count)
+                         .arg(serials.join(", ")));
+    } else {
+        index = 0;
+    }
+    THidDevice* device = dongles.Objects[index];
+    if (!device->IsOpen()) {
+        Err(dongles.Name[index].trimmed() + " cannot be opened: " + device->OpenError());
+        return ExitCode::NoDongle;
+    }
+    FTool.SetKelvraDevList(&FList);
+    FTool.SetCurrentDevice(index);
+    const quint16 product = FTool.ProductID();
+    if (!DongleAcceptance::IsCompatible(product) || product == DongleAcceptance::LK510) {
+        Err(dongles.Name[index].trimmed() + " is not supported by this application");
+        return ExitCode::NoDongle;
+    }
+    FTool.GetCTFWVersion(FFirmware);
+
+    FSession = std::make_unique<TRunSession>(FTool);
+    FTold = FSession->OnMessage.Subscribe([this](const QString& Text, TRunMessage Kind) {
+        if (Kind != TRunMessage::Info || FParser.isSet("verbose")) Err(Text);
+    });
+    FSession->SetDongleUsable(true);
+    FSession->ChooseLink(FParser.value("link") == "1wire");
+    if (FParser.isSet("voltage") && !FSession->SetSupply(FParser.value("voltage") == "3.3"))
+        return ExitCode::Failed;
+    return ExitCode::Success;
+}
+
+bool TCompanion::EnsurePowered() {
+    return FSession->SetUpDongle() && (FSession->State().PowerOn || FSession->PowerOn());
+}
+
+int TCompanion::Power(const QStringList& Args) {
+    if (Args.size() != 1 || (Args[0] != "on" && Args[0] != "off"))
+        return Usage("power takes on or off");
+    if (!FSession->SetUpDongle()) return ExitCode::Failed;
+    if (Args[0] == "on") return FSession->State().PowerOn || FSession->PowerOn() ? 0 : 1;
+    if (FSession->State().PowerOn) FSession->PowerOff();
+    return FSession->State().PowerOn ? ExitCode::Failed : ExitCode::Success;
+}
+
+int TCompanion::Version() {
+    if (!EnsurePowered()) return ExitCode::Failed;
+    const auto version = FSession->ReadVersion();
+    if (!version) return ExitCode::Failed;
+    Out(EngineeringFields::TwoDigits((*version)[0]).toLatin1() + ' ' +
+        EngineeringFields::TwoDigits((*version)[1]).toLatin1() + '\n');
+    return ExitCode::Success;
+}
+
+int TCompanion::Read(const QStringList& Args) {
+    if (Args.isEmpty() || Args.size() > 2) return Usage("read takes ADDR [COUNT]");
+    const auto address = Bytes(Args.mid(0, 1), "address");
+    if (!address) return ExitCode::Usage;
+    uint count = 1;
+    if (Args.size() == 2) {
+        bool ok = false;
+        count = Args[1].toUInt(&ok);
+        if (!ok || count < 1 || count > 256u - address->first())
+            return Usage(QStringLiteral("COUNT %1 is not a number from 1 to %2")
+                             .arg(Args[1])
+                             .arg(256 - address->first()));
+    }
+    if (!EnsurePowered()) return ExitCode::Failed;
+    for (uint i = 0; i < count; ++i) {
+        const quint8 at = quint8(address->first() + i);
+        const std::optional<quint8> value = FSession->ReadMemory(at);
+        if (!value) return ExitCode::Failed;
+        Out(EngineeringFields::TwoDigits(at).toLatin1() + ' ' +
+            EngineeringFields::TwoDigits(*value).toLatin1() + '\n');
+    }
+    return ExitCode::Success;
+}
+
+int TCompanion::Write(const QStringList& Args) {
+    if (Args.size() != 2) return Usage("write takes ADDR VALUE");
+    const auto bytes = Bytes(Args, "address or value");
+    if (!bytes) return ExitCode::Usage;
+    if (!EnsurePowered()) return ExitCode::Failed;
+    return FSession->WriteMemory((*bytes)[0], (*bytes)[1]) ? ExitCode::Success : ExitCode::Failed;
+}
+
+int TCompanion::Indirect(const QStringList& Args) {
+    const bool read = Args.size() == 2 && Args[0] == "read";
+    const bool write = Args.size() == 3 && Args[0] == "write";
+    if (!read && !write) return Usage("indirect takes read ADDR or write ADDR VALUE");
+    const auto bytes = Bytes(Args.mid(1), "address or value");
+    if (!bytes) return ExitCode::Usage;
+    if (!EnsurePowered()) return ExitCode::Failed;
+    if (write)
+        return FSession->WriteIndirect((*bytes)[0], (*bytes)[1]) ? ExitCode::Success
+                                                                 : ExitCode::Failed;
+    const std::optional<quint8> value = FSession->ReadIndirect((*bytes)[0]);
+    if (!value) return ExitCode::Failed;
+    Out(EngineeringFields::TwoDigits(*value).toLatin1() + '\n');
+    return ExitCode::Success;
+}
+
+int TCompanion::Banks(const QStringList& Args) {
+    const bool read = Args.size() == 1 && Args[0] == "read";
+    const bool write = (Args.size() == 5 || Args.size() == 6) && Args[0] == "write";
+    if (!read && !write) return Usage("banks takes read, or write B0 B1 B2 B3 [B4]");
+    const auto given = Bytes(Args.mid(1), "bank");
+    if (!given) return ExitCode::Usage;
+    // Debug mode is entered from a run over I2C, as in the window.
+    if (!FSession->Start(true)) return ExitCode::Failed;
+    std::optional<FuseBanks::TBanks> banks = FSession->EnterDebugMode();
+    if (!banks) return ExitCode::Failed;
+    if (write) std::copy(given->begin(), given->end(), banks->begin());
+    if (!FSession->WriteBanks(*banks) || !FSession->LeaveDebugMode(*banks) || !FSession->Pause())
+        return ExitCode::Failed;
+    if (read) {
+        QByteArray line;
+        for (quint8 bank : *banks)
+            line += EngineeringFields::TwoDigits(bank).toLatin1() + ' ';
+        Out(line.trimmed() + '\n');
+    }
+    return ExitCode::Success;
+}
+
+int TCompanion::Strap(const QStringList& Args) {
+    const bool read = Args.size() == 1 && Args[0] == "read";
+    const bool write = Args.size() == 5 && Args[0] == "write";
+    if (!read && !write) return Usage("strap takes read, or write AT ST LT MT");
+    const auto given = Bytes(Args.mid(1), "strap value");
+    if (!given) return ExitCode::Usage;
+    if (!EnsurePowered()) return ExitCode::Failed;
+    if (write) {
+        TStraps straps;
+        std::copy(given->begin(), given->end(), straps.Values.begin());
+        return FSession->WriteStraps(straps) ? ExitCode::Success : ExitCode::Failed;
+    }
+    const std::optional<TStraps> straps = FSession->ReadStraps();
+    if (!straps) return ExitCode::Failed;
+    QByteArray line;
+    for (quint8 value : straps->Values)
+        line += EngineeringFields::TwoDigits(value).toLatin1() + ' ';
+    Out(line.trimmed() + '\n');
+    return ExitCode::Success;
+}
+
+Recording::TInfo TCompanion::Info() const {
+    Recording::TInfo info;
+    info.Application = QStringLiteral("pxs733-cli %1").arg(QCoreApplication::applicationVersion());
+    info.Dongle = FList.HidDevices().Name.value(FTool.CurrentDeviceIndex()).trimmed();
+    info.Serial = FTool.SerialNumber();
+    info.Firmware = QString::number(FFirmware, 16).toUpper().rightJustified(4, '0');
+    info.Link = FSession->State().Link1Wire ? "1-Wire" : "I2C";
+    info.Supply = FParser.value("voltage") == "1.8" ? "1.8 V" : "3.3 V";
+    info.Stream = "Count Samples, Long Term Averages (LTA), Prox & Touch, Thresholds";
+    info.Start = QDateTime::currentDateTimeUtc();
+    return info;
+}
+
+int TCompanion::Stream() {
+    bool ok = true;
+    const double seconds = FParser.isSet("seconds") ? FParser.value("seconds").toDouble(&ok) : 0;
+    if (!ok || (FParser.isSet("seconds") && !(seconds > 0 && seconds <= 1e6)))
+        return Usage("--seconds is a number above 0, not " + FParser.value("seconds"));
+    const qint64 samples = FParser.isSet("samples") ? FParser.value("samples").toLongLong(&ok) : 0;
+    if (!ok || (FParser.isSet("samples") && samples < 1))
+        return Usage("--samples is a number above 0, not " + FParser.value("samples"));
+    const QString format = FParser.value("format");
+    if (format != "csv" && format != "jsonl")
+        return Usage("--format is csv or jsonl, not " + format);
+
+    int fd = FOutFd;
+    const QString path = FParser.value("output");
+    if (path != "-") {
+        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                    0666);
+        if (fd < 0) {
+            Err("cannot write " + path + ": " + QString::fromLocal8Bit(std::strerror(errno)));
+            return ExitCode::Failed;
+        }
+    }
+    const auto closeOutput = qScopeGuard([fd, this] {
+        if (fd != FOutFd) ::close(fd);
+    });
+    TSampleOutput output(fd, format == "csv" ? TSampleOutput::TFormat::Csv
+                                             : TSampleOutput::TFormat::JsonLines);
+    output.Begin(Info());
+
+    QEventLoop loop;
+    QElapsedTimer clock;
+    bool missed = false;
+    bool missedBefore = false;
+    bool gone = false;
+    auto sampled = FSession->OnSample.Subscribe(
+        [&](const TDecodedSample& Decoded, const quint8* Data, int Size) {
+            if (samples > 0 && output.Samples() >= samples) return; // as many as asked for
+            output.Add({clock.nsecsElapsed() / 1e6,
+                        QByteArray(reinterpret_cast<const char*>(Data), Size), Decoded,
+                        std::exchange(missedBefore, false)});
+            if (output.Samples() == samples) loop.quit();
+        });
+    auto lost = FSession->OnDataMissed.Subscribe([&] { missed = missedBefore = true; });
+    auto unplugged = FList.OnDeviceChange.Subscribe([&](QObject*, bool) {
+        if (FTool.CurrentDevice()) return;
+        gone = true;
+        loop.quit();
+    });
+
+    StopRequested = false;
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    QTimer checks;
+    QObject::connect(&checks, &QTimer::timeout, &loop, [&] {
+        if (StopRequested || !output.Flush() || !FSession->State().Streaming) loop.quit();
+        if (seconds > 0 && clock.elapsed() >= seconds * 1000) loop.quit();
+    });
+
+    if (!FSession->SetUpDongle() || !FSession->Start(false)) return ExitCode::Failed;
+    clock.start();
+    checks.start(std::min(StopCheckMs, FlushMs));
+    loop.exec();
+    checks.stop();
+    if (!gone) FSession->Stop();
+    // The samples that came in while stopping are written too.
+    QCoreApplication::processEvents();
+    output.Flush();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+
+    if (!output.Error().isEmpty()) {
+        Err("cannot write " + (path == "-" ? "to standard output" : path) + ": " + output.Error());
+        return ExitCode::Failed;
+    }
+    if (gone) {
+        Err(QStringLiteral("the dongle went away; %1 samples written").arg(output.Samples()));
+        return ExitCode::NoDongle;
+    }
+    if (missed && !output.ReaderGone()) {
+        Err("samples were missed while streaming (rows with missed=1)");
+        return ExitCode::DataMissed;
+    }
+    return ExitCode::Success;
+}
+
+} // namespace
+
+void AddCompanionOptions(QCommandLineParser& Parser) {
+    Parser.addHelpOption();
+    Parser.addVersionOption();
+    Parser.addOption({"serial", "The dongle with this serial number.", "S"});
+    Parser.addOption({"link", "The link to the IC: 1wire or i2c.", "LINK", "1wire"});
+    Parser.addOption({"voltage", "The IC's supply: 3.3 or 1.8.", "V"});
+    Parser.addOption({"verbose", "Information lines on standard error too."});
+    Parser.addOption({"seconds", "stream: how long.", "N"});
+    Parser.addOption({"samples", "stream: how many samples.", "N"});
+    Parser.addOption({"format", "stream: csv or jsonl.", "FORMAT", "csv"});
+    Parser.addOption({"output", "stream: the file, or - for standard output.", "FILE", "-"});
+}
+
+QString CompanionHelp(const QString& Command) {
+    for (const TCommandHelp& c : Commands)
+        if (Command == c.Name)
+            return QStringLiteral("Usage: pxs733-cli [options] %1\n%2\n%3")
+                .arg(c.Usage, c.Text, CommonOptions);
+    QString text = Overview;
+    for (const TCommandHelp& c : Commands)
+        text += QStringLiteral("  %1\n").arg(c.Usage);
+    return text + CommonOptions + "\nEach command explains itself: pxs733-cli COMMAND --help\n";
+}
+
+int RunCompanion(const QCommandLineParser& Parser, THidAccess& Hid, int OutFd, int ErrFd) {
+    TCompanion companion(Parser, Hid, OutFd, ErrFd);
+    return companion.Run();
+}

@@ -1,0 +1,187 @@
+#include "Companion.h"
+#include "FullDisk.h"
+#include "SimFixture.h"
+#include "VirtualPXS733.h"
+
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+struct TResult {
+    int Code = -1;
+    QByteArray Out;
+    QString Err;
+};
+
+// The companion on a simulated HID access with one PXS733 dongle, run in this process.
+struct CompanionTest : ::testing::Test {
+    TSimHidAccess hid;
+    std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
+    std::shared_ptr<TVirtualDongle> dongle = Plug("SIM000001");
+    QTemporaryDir folder;
+
+    std::shared_ptr<TVirtualDongle> Plug(const QString& Serial) {
+        TVirtualDongleConfig config;
+        config.Serial = Serial;
+        config.SampleRate = 1000;
+        auto plugged = std::make_shared<TVirtualDongle>(config, ic);
+        hid.Plug(plugged);
+        return plugged;
+    }
+
+    TResult Run(const QStringList& Args) {
+        QCommandLineParser parser;
+        AddCompanionOptions(parser);
+        EXPECT_TRUE(parser.parse(QStringList("pxs733-cli") + Args))
+            << parser.errorText().toStdString();
+        const QString outPath = folder.filePath("out"), errPath = folder.filePath("err");
+        const int out = ::open(QFile::encodeName(outPath), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(QFile::encodeName(errPath), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        TResult result;
+        result.Code = RunCompanion(parser, hid, out, err);
+        ::close(out);
+        ::close(err);
+        QFile o(outPath), e(errPath);
+        o.open(QIODevice::ReadOnly);
+        e.open(QIODevice::ReadOnly);
+        result.Out = o.readAll();
+        result.Err = QString::fromUtf8(e.readAll()).trimmed();
+        return result;
+    }
+};
+
+// Rows of a CSV output without its comment lines and header.
+QList<QByteArray> Rows(const QByteArray& Csv) {
+    QList<QByteArray> rows;
+    for (const QByteArray& line : Csv.split('\n'))
+        if (!line.isEmpty() && !line.startsWith('#') && !line.startsWith("time_ms")) rows << line;
+    return rows;
+}
+
+TEST_F(CompanionTest, BadInputGetsOneLineAndItsExitCode) {
+    const auto second = Plug("SIM000002");
+    struct Case {
+        QStringList args;
+        int code;
+        const char* says;
+    } const cases[] = {
+        {{}, 2, "no command given"},
+        {{"fly"}, 2, "unknown command: fly"},
+        {{"version"}, 2, "2 dongles present: choose one with --serial (SIM000001, SIM000002)"},
+        {{"--serial", "NOPE", "version"}, 3, "no dongle with serial NOPE"},
+        {{"--serial", "SIM000001", "write", "0x1FF", "0x100"}, 2, "0x1FF is not a hexadecimal"},
+        {{"--serial", "SIM000001", "write", "10"}, 2, "write takes ADDR VALUE"},
+        {{"--serial", "SIM000001", "read", "F0", "17"}, 2, "COUNT 17 is not a number from 1 to 16"},
+        {{"--serial", "SIM000001", "power", "up"}, 2, "power takes on or off"},
+        {{"--serial", "SIM000001", "stream", "--seconds", "-1"}, 2, "--seconds is a number"},
+        {{"--serial", "SIM000001", "stream", "--samples", "0"}, 2, "--samples is a number"},
+        {{"--serial", "SIM000001", "stream", "--format", "xml"}, 2, "--format is csv or jsonl"},
+        {{"--voltage", "5", "version"}, 2, "--voltage is 3.3 or 1.8, not 5"},
+        {{"--link", "spi", "version"}, 2, "--link is 1wire or i2c, not spi"},
+    };
+    for (const Case& c : cases) {
+        const TResult r = Run(c.args);
+        EXPECT_EQ(r.Code, c.code) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.Err.contains(c.says)) << r.Err.toStdString();
+        EXPECT_EQ(r.Err.count('\n'), 0) << r.Err.toStdString();
+        EXPECT_TRUE(r.Out.isEmpty());
+    }
+    hid.Unplug(dongle);
+    hid.Unplug(second);
+    EXPECT_EQ(Run({"version"}).Code, 3);
+    EXPECT_EQ(Run({"list"}).Code, 3);
+}
+
+TEST_F(CompanionTest, EveryCommandRunsOnTheSimulator) {
+    const QStringList i2c{"--link", "i2c"};
+    EXPECT_EQ(Run({"list"}).Out, "model,serial,firmware,open,reason\n"
+                                 "Kelvra LK600,SIM000001,0105,yes,\n");
+    EXPECT_EQ(Run(i2c + QStringList{"power", "on"}).Code, 0);
+    EXPECT_TRUE(ic->Powered());
+    EXPECT_EQ(Run(i2c + QStringList{"version"}).Out, "0B 03\n");
+    // The IC stays powered between commands, so a write is read back by the next one.
+    EXPECT_EQ(Run(i2c + QStringList{"write", "0x20", "5a"}).Code, 0);
+    EXPECT_EQ(Run(i2c + QStringList{"read", "1F", "2"}).Out, "1F 00\n20 5A\n");
+    EXPECT_EQ(Run(i2c + QStringList{"indirect", "write", "53", "0C"}).Code, 0);
+    EXPECT_EQ(Run(i2c + QStringList{"indirect", "read", "53"}).Out, "0C\n");
+    EXPECT_EQ(Run(i2c + QStringList{"strap", "write", "01", "02", "03", "04"}).Code, 0);
+    EXPECT_EQ(Run(i2c + QStringList{"strap", "read"}).Out, "01 02 03 04\n");
+    EXPECT_EQ(Run({"banks", "write", "5A", "00", "24", "03"}).Code, 0);
+    EXPECT_EQ(ic->Banks()[0], 0x5A);
+    EXPECT_TRUE(ic->Powered()); // left powered with the banks in force
+    EXPECT_EQ(Run({"banks", "read"}).Out.split(' ').size(), 5);
+    EXPECT_EQ(Run({"power", "off"}).Code, 0);
+    EXPECT_FALSE(ic->Powered());
+    EXPECT_EQ(Run({"power", "off"}).Code, 0); // already off
+}
+
+TEST_F(CompanionTest, StreamWritesRowsAndMarksGaps) {
+    const TResult csv = Run({"stream", "--samples", "200"});
+    EXPECT_EQ(csv.Code, 0) << csv.Err.toStdString();
+    EXPECT_TRUE(csv.Out.startsWith("# PXS733 recording\n"));
+    const QList<QByteArray> rows = Rows(csv.Out);
+    ASSERT_EQ(rows.size(), 200);
+    for (const QByteArray& row : rows)
+        ASSERT_EQ(row.count(','), 17) << row.toStdString();
+    EXPECT_FALSE(ic->Powered()); // the stream ends as Stop ends a run
+
+    const TResult json = Run({"stream", "--samples", "2", "--format", "jsonl"});
+    EXPECT_TRUE(json.Out.startsWith("{\"time_ms\":")) << json.Out.toStdString();
+    EXPECT_EQ(json.Out.count('\n'), 2);
+
+    ChangeFaults(*dongle, [](TDongleFaults& f) { f.DropShare = 0.2; });
+    const TResult gaps = Run({"stream", "--samples", "200"});
+    EXPECT_EQ(gaps.Code, 4);
+    const QList<QByteArray> gapRows = Rows(gaps.Out);
+    EXPECT_EQ(gapRows.size(), 200);
+    EXPECT_TRUE(std::any_of(gapRows.begin(), gapRows.end(),
+                            [](const QByteArray& r) { return r.split(',')[16] == "1"; }));
+}
+
+TEST_F(CompanionTest, StreamEndsCleanly) {
+    // Unplugged mid-stream: exit 3, what came is kept.
+    QTimer::singleShot(300, [this] { hid.Unplug(dongle); });
+    const TResult unplugged = Run({"stream"});
+    EXPECT_EQ(unplugged.Code, 3);
+    EXPECT_TRUE(unplugged.Err.contains("the dongle went away")) << unplugged.Err.toStdString();
+    EXPECT_GT(Rows(unplugged.Out).size(), 50);
+    dongle = Plug("SIM000001");
+
+    // SIGTERM stops it with every sample written.
+    QTimer::singleShot(300, [] { std::raise(SIGTERM); });
+    const TResult stopped = Run({"stream"});
+    EXPECT_EQ(stopped.Code, 0);
+    EXPECT_GT(Rows(stopped.Out).size(), 50);
+    EXPECT_TRUE(stopped.Out.endsWith('\n'));
+
+    // A full disk: the reason, exit 1.
+    TFullDisk disk;
+    disk.Fill();
+    const TResult full = Run({"stream", "--seconds", "1", "--output", disk.FilePath("s.csv")});
+    EXPECT_EQ(full.Code, 1);
+    EXPECT_TRUE(full.Err.contains("cannot write " + disk.FilePath("s.csv")))
+        << full.Err.toStdString();
+}
+
+TEST_F(CompanionTest, AClosedPipeEndsTheStreamQuietly) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    std::signal(SIGPIPE, SIG_IGN);
+    QCommandLineParser parser;
+    AddCompanionOptions(parser);
+    ASSERT_TRUE(parser.parse({"pxs733-cli", "stream", "--seconds", "5"}));
+    const int err = ::open(QFile::encodeName(folder.filePath("err")), O_WRONLY | O_CREAT, 0600);
+    EXPECT_EQ(RunCompanion(parser, hid, fds[1], err), 0);
+    ::close(fds[1]);
+    ::close(err);
+    EXPECT_FALSE(ic->Powered());
+}
+
+} // namespace

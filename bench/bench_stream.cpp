@@ -1,9 +1,10 @@
 // The streaming pipeline.
 //  - Reception: reports through the dongle list's data handler to OnStreaming, for a 20-byte
 //    sample in one report and a 70-byte sample in three (items = reports).
-//  - End to end: the simulated dongle streams 8000 samples/s for 10 s through the background
-//    reader and the hand-over to the user-interface thread. Reports the samples lost and the
-//    CPU used by the application side (the process minus the thread that plays the dongle).
+//  - End to end: the simulated dongle streams 8000 and 1000 samples/s for 10 s through the
+//    background reader and the hand-over to the user-interface thread. Reports the samples
+//    lost and the CPU used by the application side (the process minus the thread that plays
+//    the dongle).
 #include "KelvraHIDTool.h"
 #include "SimHidAccess.h"
 #include "StreamRun.h"
@@ -62,7 +63,7 @@ void BM_Reception(benchmark::State& State) {
 BENCHMARK(BM_Reception)->Arg(20)->Arg(70);
 
 void BM_EndToEnd(benchmark::State& State) {
-    constexpr int Rate = 8000;
+    const int Rate = int(State.range(0));
     constexpr int Seconds = 10;
     for (auto _ : State) {
         TSimHidAccess hid;
@@ -96,7 +97,7 @@ void BM_EndToEnd(benchmark::State& State) {
         State.counters["app_cpu_percent_of_one_core"] = run.AppCpuPercent;
     }
 }
-BENCHMARK(BM_EndToEnd)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_EndToEnd)->Arg(8000)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 

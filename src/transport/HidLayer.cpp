@@ -4,11 +4,15 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 constexpr int ReaderPollMs = 100; // how often a waiting reader looks at its stop flag
 constexpr int FirstRetryMs = 1;   // a failed read is retried after this, doubling up to
 constexpr int LastRetryMs = 100;  // this, until a read succeeds or the reader is stopped
+// Reports are handed to the user-interface thread at most this often, the ones that came
+// meanwhile together: one wake-up per batch instead of one per report.
+constexpr auto BatchInterval = std::chrono::milliseconds(4);
 } // namespace
 
 THidDevice::THidDevice(THidLayer& Layer, THidDeviceInfo Info)
@@ -79,11 +83,26 @@ void THidDevice::Close() {
 }
 
 void THidDevice::ReaderLoop() {
+    using TClock = std::chrono::steady_clock;
     QByteArray buffer(std::max(FInfo.InputReportByteLength, 1), '\0');
     int retryMs = FirstRetryMs;
+    TClock::time_point lastHandOver;
+    bool handOverDue = false; // reports came since the last hand-over
     while (!FStopReader) {
+        int waitMs = ReaderPollMs;
+        if (handOverDue) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                lastHandOver + BatchInterval - TClock::now());
+            if (left.count() <= 0) {
+                HandOver();
+                lastHandOver = TClock::now();
+                handOverDue = false;
+            } else {
+                waitMs = int(left.count());
+            }
+        }
         const int n = FReaderHandle->Read(reinterpret_cast<quint8*>(buffer.data()),
-                                          int(buffer.size()), ReaderPollMs);
+                                          int(buffer.size()), waitMs);
         if (n < 0) {
             // A device that is gone is closed by the next change pass, which stops this
             // reader; any other failure may pass, so keep trying, ever more slowly.
@@ -98,11 +117,15 @@ void THidDevice::ReaderLoop() {
         std::lock_guard lock(FPendingLock);
         if (FPending.size() >= MaxPendingReports) FPending.pop_front();
         FPending.emplace_back(buffer.constData(), n);
-        if (!FDeliveryPosted) {
-            FDeliveryPosted = true;
-            QMetaObject::invokeMethod(this, &THidDevice::DeliverPending, Qt::QueuedConnection);
-        }
+        handOverDue = true;
     }
+}
+
+void THidDevice::HandOver() {
+    std::lock_guard lock(FPendingLock);
+    if (FDeliveryPosted || FPending.empty()) return; // the posted call takes them too
+    FDeliveryPosted = true;
+    QMetaObject::invokeMethod(this, &THidDevice::DeliverPending, Qt::QueuedConnection);
 }
 
 void THidDevice::DeliverPending() {

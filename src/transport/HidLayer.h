@@ -57,6 +57,8 @@ private:
     void JoinReader();
     void Close();
     void ReaderLoop();
+    // Posts the delivery of the pending reports, unless one is posted already.
+    void HandOver();
     void DeliverPending();
 
     THidLayer& FLayer;

@@ -211,7 +211,9 @@ TEST_F(SessionTest, SavedBanksCountOnlyForBanksZeroToThree) {
         ASSERT_TRUE(shown) << c.name;
         EXPECT_EQ(ReadsTheBanks(), c.readsTheIC) << c.name;
         EXPECT_EQ(messages.contains("Data written successfully"), !c.readsTheIC) << c.name;
-        if (!c.readsTheIC) EXPECT_EQ(*shown, c.saved) << c.name;
+        if (!c.readsTheIC) {
+            EXPECT_EQ(*shown, c.saved) << c.name;
+        }
         EXPECT_EQ(State(), "SPT-DLI") << c.name;
         session->LeaveDebugMode(*shown);
     }

@@ -3,11 +3,28 @@
 #include <QDesktopServices>
 #include <QEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
 const QString MakerSite = QStringLiteral("www.kelvra.example");
 const QString MakerCopyright = QStringLiteral("Copyright (c) Kelvra Ltd");
+const QString LicenceText = QStringLiteral(
+    "PXS733 is free software: you can redistribute it and/or modify it under the terms of the "
+    "GNU General Public License as published by the Free Software Foundation, either version 3 "
+    "of the License, or (at your option) any later version. It is distributed in the hope that "
+    "it will be useful, but WITHOUT ANY WARRANTY; without even the implied warranty of "
+    "MERCHANTABILITY or FITNESS FOR A PARTICULAR PURPOSE. See the GNU General Public License "
+    "(the LICENSE file; on Debian /usr/share/common-licenses/GPL-3) for more details.\n\n"
+    "It uses these libraries, under their own licences:\n"
+    "- Qt 6, The Qt Company and others: GNU LGPL version 3\n"
+    "- QCustomPlot 2.1, Emanuel Eichhammer: GNU GPL version 3\n"
+    "- hidapi, Alan Ott, Signal 11 Software and others: GNU GPL version 3, BSD or the "
+    "original HIDAPI licence, at the user's choice\n"
+    "- libudev, the systemd authors: GNU LGPL version 2.1 or later");
+constexpr QSize CompactSize(335, 260);
+constexpr QSize LicencesSize(460, 480);
 } // namespace
 
 TAboutDialog::TAboutDialog(QWidget* Parent)
@@ -45,10 +62,24 @@ TAboutDialog::TAboutDialog(QWidget* Parent)
         label->setParent(panel);
         inside->addWidget(label);
     }
+    LicencesButton = new QPushButton("Licences", panel);
+    LicencesButton->setObjectName("LicencesButton");
+    LicencesButton->setCheckable(true);
+    LicencesButton->setToolTip("Free software under the GNU GPL version 3 or later");
+    inside->addWidget(LicencesButton, 0, Qt::AlignHCenter);
+    LicencesText = new QPlainTextEdit(LicenceText, panel);
+    LicencesText->setObjectName("LicencesText");
+    LicencesText->setReadOnly(true);
+    LicencesText->hide();
+    inside->addWidget(LicencesText, 1);
+    connect(LicencesButton, &QPushButton::toggled, this, [this](bool On) {
+        LicencesText->setVisible(On);
+        setFixedSize(On ? LicencesSize : CompactSize);
+    });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(panel);
-    setFixedSize(335, 230);
+    setFixedSize(CompactSize);
 }
 
 void TAboutDialog::SetVersion(const QString& AppVersion) {

@@ -6,8 +6,11 @@
 #include <functional>
 
 class QLabel;
+class QPlainTextEdit;
+class QPushButton;
 
-// The About box: the maker's logo, product and version, and the maker's web address.
+// The About box: the maker's logo, product and version, the maker's web address, and the
+// licences of the program and of the libraries it uses.
 class TAboutDialog : public QDialog {
     Q_OBJECT
 public:
@@ -21,6 +24,8 @@ public:
     QLabel* LogoImage;
     QLabel* InfoLabel;
     QLabel* SiteLabel;
+    QPushButton* LicencesButton;
+    QPlainTextEdit* LicencesText;
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -66,6 +67,22 @@ private slots:
         QCoreApplication::sendEvent(about.LogoImage, &click);
         QCOMPARE(opened.size(), 2);
         QCOMPARE(opened[0].host(), QString("www.kelvra.example"));
+    }
+
+    void aboutNamesTheLicences() {
+        TAboutDialog about;
+        about.show();
+        QVERIFY(!about.LicencesText->isVisible());
+        about.LicencesButton->click();
+        QVERIFY(about.LicencesText->isVisible());
+        const QString text = about.LicencesText->toPlainText();
+        for (const char* name : {"GNU General Public License as published by the Free Software "
+                                 "Foundation, either version 3",
+                                 "Qt 6", "QCustomPlot 2.1", "hidapi", "libudev"})
+            QVERIFY2(text.contains(name), name);
+        QVERIFY(about.LicencesText->height() > 100);
+        about.LicencesButton->click();
+        QVERIFY(!about.LicencesText->isVisible());
     }
 };
 

@@ -16,10 +16,12 @@ struct QuietDialogs : TModalDialogs {
     QString SavePath;
     int Exec(QDialog&) override { return 0; }
     QMessageBox::StandardButton Message(QMessageBox::Icon, const QString&,
-                                        QMessageBox::StandardButtons) override {
+                                        QMessageBox::StandardButtons, const QString&) override {
         return QMessageBox::Ok;
     }
-    QString SaveFileName(const QString&) override { return SavePath; }
+    TSaveAnswer SaveFileName(const TSaveRequest& Request) override {
+        return {SavePath, Request.Filters.value(0)};
+    }
 };
 
 // The application, shown, with an accepted dongle whose pace the benchmark drives.

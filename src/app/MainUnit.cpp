@@ -169,6 +169,25 @@ void TPXS733MainForm::CreateMenus() {
     ExitItem = file->addAction("&Exit", this, &QWidget::close);
     ExitItem->setObjectName("ExitItem");
 
+    // The run controls with their keys. The keys act on release through the application's
+    // event filter, so the menu only names them instead of taking them as shortcuts.
+    QMenu* run = menuBar()->addMenu("&Run");
+    auto runItem = [this, run](const char* Name, auto Handler) {
+        QAction* item = run->addAction(QString(), this, Handler);
+        item->setObjectName(Name);
+        return item;
+    };
+    StartItem = runItem("StartItem", [this] { StartButtonClick(StartButton); });
+    StartDebugItem = runItem("StartDebugItem", [this] { StartButtonClick(StartTMButton); });
+    PauseItem = runItem("PauseItem", &TPXS733MainForm::PauseButtonClick);
+    ScopeItem = runItem("ScopeItem", &TPXS733MainForm::ScopeButtonClick);
+    ScopeItem->setText("Scope\tF3");
+    PowerItem = runItem("PowerItem", &TPXS733MainForm::PowerButtonClick);
+    run->addSeparator();
+    StreamSetupItem = runItem("StreamSetupItem", &TPXS733MainForm::StreamSetupButtonClick);
+    StreamSetupItem->setText("Streaming Setup...");
+    run->addAction(RecordItem);
+
     QMenu* options = menuBar()->addMenu("Options");
     ResetSettingsItem = options->addAction("Reset application saved settings", this,
                                            &TPXS733MainForm::ResetSettingsClick);

@@ -221,6 +221,13 @@ public:
     QLabel* VersionLbl;
     QAction* RecordItem;
     QAction* ExitItem;
+    // The Run menu: the run buttons with their keys, enabled and named as the buttons are.
+    QAction* StartItem;
+    QAction* StartDebugItem;
+    QAction* PauseItem;
+    QAction* ScopeItem;
+    QAction* PowerItem;
+    QAction* StreamSetupItem;
     QAction* ResetSettingsItem;
     QAction* ShowHintsItem;
     QAction* HintsTipsItem;
@@ -250,6 +257,8 @@ public:
     std::array<quint8, 4> FResources{};
     bool FShowTips = true;
     bool FShownTips = false;
+    bool FDonglesChecked = false; // the first change pass has been handled
+    bool FTipsWaiting = false;    // the tips wait for it
     bool FSetupFormIni = true;
     bool FResetSizePos = false;
     bool FClosing = false;

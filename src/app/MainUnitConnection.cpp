@@ -18,14 +18,26 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 
 using namespace DongleAcceptance;
 
 namespace {
 const QString Outdated = QStringLiteral("  -  OUTDATED");
+
+QString FirmwareText(quint32 Version) {
+    return QString::number(Version, 16).toUpper().rightJustified(4, '0');
+}
 } // namespace
 
 void TPXS733MainForm::KelvraDevList1DeviceChange(bool /*Arrived*/) {
+    // The tips wait for the first look at the dongles, so that a question about the dongle
+    // is not hidden behind them.
+    const auto showTips = qScopeGuard([this] {
+        FDonglesChecked = true;
+        if (std::exchange(FTipsWaiting, false))
+            QMetaObject::invokeMethod(this, &TPXS733MainForm::ShowHintTips, Qt::QueuedConnection);
+    });
     DevListBox->KvrClear();
     Session->DevicesChanged();
     if (KelvraDevList1->HidDevices().Count == 0) {
@@ -144,6 +156,9 @@ void TPXS733MainForm::CheckFirmwareVersion(bool RFDetected, qint32 Minimum) {
         EnableStreamingButtons(true);
         return;
     }
+    const QString versions =
+        QStringLiteral("Installed firmware: %1; required: %2 or later.")
+            .arg(FirmwareText(FFirmwareVersion), FirmwareText(quint32(Minimum)));
     MessageBox->KvrAddItem("USB Dongle firmware is outdated!", aError);
     if (DevListBox->count() > 0)
         DevListBox->item(0)->setText(DevListBox->item(0)->text() + Outdated);
@@ -151,13 +166,13 @@ void TPXS733MainForm::CheckFirmwareVersion(bool RFDetected, qint32 Minimum) {
     FValidFirmware = false;
     if (!FUpdaterInstalled) {
         FDialogs.Message(QMessageBox::Warning, "The connected USB Dongle firmware is outdated!",
-                         QMessageBox::Ok);
+                         QMessageBox::Ok, versions);
     } else if (!FUpdating) {
         const auto answer = FDialogs.Message(
             QMessageBox::Warning,
             "The connected USB Dongle firmware is outdated!\n\nDo you want to update the "
             "firmware now?",
-            QMessageBox::Yes | QMessageBox::No);
+            QMessageBox::Yes | QMessageBox::No, versions);
         if (answer != QMessageBox::Yes) return;
         if (RFDetected)
             FDialogs.Message(QMessageBox::Warning,

@@ -40,7 +40,7 @@ void TPXS733MainForm::RecordButtonClick() {
         StopRecording();
         return;
     }
-    const QString path = FDialogs.SaveFileName("Record Samples");
+    const QString path = FDialogs.SaveFile("Record Samples", "pxs733", {"CSV files (*.csv)"});
     if (path.isEmpty()) {
         UpdateRecordControls();
         return;

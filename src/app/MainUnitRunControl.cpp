@@ -57,6 +57,15 @@ void TPXS733MainForm::ShowRunState() {
     for (QPushButton* b : {ContinueStrButton, WriteButton, ReadButton, DeviceDefaultsButton})
         b->setEnabled(c.DebugEditsEnabled);
     SetFuseEditsEnabled(c.DebugEditsEnabled);
+    StartItem->setText(c.Start + "\tF1");
+    StartDebugItem->setText("Start (Debug)\tShift+F1");
+    PauseItem->setText(c.Pause + "\tF2");
+    PowerItem->setText(c.Power + "\tF4");
+    StartItem->setEnabled(c.StartEnabled);
+    StartDebugItem->setEnabled(c.StartDebugEnabled);
+    PauseItem->setEnabled(c.PauseEnabled);
+    PowerItem->setEnabled(c.PowerEnabled);
+    StreamSetupItem->setEnabled(c.StreamSetupEnabled);
 
     // The bars follow a running stream; a paused or ended one shows its last sample.
     if (state.StreamRunning() && !BarTimer->isActive())

@@ -37,6 +37,8 @@ namespace {
 constexpr int HintHideMs = 6000;
 const QColor ErrorPanelColour(255, 94, 94);
 const QColor InfoPanelColour(213, 255, 213);
+// The folder of the last file saved, beside the sections of the windows.
+const QString FilesSection = QStringLiteral("Files");
 } // namespace
 
 TPXS733MainForm::~TPXS733MainForm() {
@@ -80,6 +82,7 @@ void TPXS733MainForm::FormActivate() {
             MainFormSettings::CreateFolders(folder);
             TIniFile ini(IniFilePath);
             MainFormSettings::Load(ini, *this);
+            FDialogs.LastFolder = ini.ReadString(FilesSection, "LastFolder", QString());
             FSetupFormIni = false;
         } catch (const EIniFileError&) {
             MessageBox->KvrAddItem("Error loading saved settings!", aError);
@@ -91,8 +94,12 @@ void TPXS733MainForm::FormActivate() {
     if (FShowTips && !FShownTips) {
         AlignChannelLabels();
         FShownTips = true;
-        // Shown once this activation has finished, not from inside it.
-        QMetaObject::invokeMethod(this, &TPXS733MainForm::ShowHintTips, Qt::QueuedConnection);
+        // Shown once this activation has finished, not from inside it, and after the first
+        // look at the dongles with its questions.
+        if (FDonglesChecked)
+            QMetaObject::invokeMethod(this, &TPXS733MainForm::ShowHintTips, Qt::QueuedConnection);
+        else
+            FTipsWaiting = true;
     }
 }
 
@@ -100,7 +107,10 @@ void TPXS733MainForm::closeEvent(QCloseEvent* Event) {
     StopRecording();
     if (!IniFilePath.isEmpty()) {
         TIniFile ini(IniFilePath);
-        const QString error = MainFormSettings::Save(ini, *this);
+        QString error = MainFormSettings::Save(ini, *this);
+        if (error.isEmpty() && !FDialogs.LastFolder.isEmpty() &&
+            !ini.WriteString(FilesSection, "LastFolder", FDialogs.LastFolder))
+            error = ini.WriteError();
         if (!error.isEmpty()) SettingsNotSaved(error);
     }
     Event->accept();

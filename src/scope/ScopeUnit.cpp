@@ -732,7 +732,7 @@ void TScopeForm::SaveSettings() {
 
 void TScopeForm::ExportDataClick() {
     if (!FDialogs) return;
-    const QString path = FDialogs->SaveFileName("Export Scope Data");
+    const QString path = FDialogs->SaveFile("Export Scope Data", "scope", {"CSV files (*.csv)"});
     if (path.isEmpty()) return;
     std::vector<ScopeExport::TTrace> traces;
     for (const QCPGraph* series : FSeries) {
@@ -749,7 +749,8 @@ void TScopeForm::ExportDataClick() {
 
 void TScopeForm::SavePictureClick() {
     if (!FDialogs) return;
-    QString path = FDialogs->SaveFileName("Save Scope Picture");
+    QString path = FDialogs->SaveFile("Save Scope Picture", "scope",
+                                      {"PNG pictures (*.png)", "PDF documents (*.pdf)"});
     if (path.isEmpty()) return;
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != "pdf" && suffix != "png") path += ".png";

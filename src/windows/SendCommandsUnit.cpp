@@ -127,7 +127,7 @@ void TSendCommands::ApplyFilter() {
 
 void TSendCommands::SaveToFile() {
     if (!FDialogs) return;
-    const QString path = FDialogs->SaveFileName("Save To File");
+    const QString path = FDialogs->SaveFile("Save To File", "trace", {"Text files (*.txt)"});
     if (path.isEmpty()) return;
     QList<qint64> times;
     for (int i = 0; i < ListBox1->topLevelItemCount(); ++i) {

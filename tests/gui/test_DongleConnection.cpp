@@ -99,6 +99,26 @@ private slots:
         QCOMPARE(app.dialogs.shown, QStringList{"The connected USB Dongle firmware is outdated!\n\n"
                                                 "Do you want to update the firmware now?"});
         QVERIFY(!app.form->FUpdating); // answered No (the default of the hook is OK, not Yes)
+        QCOMPARE(app.dialogs.details,
+                 QStringList{"Installed firmware: 0104; required: 0105 or later."});
+    }
+
+    void aQuestionAboutTheDongleComesBeforeTheTips() {
+        // As at a start: the dongle is there before the windows, the window shows at once.
+        TTestDialogs dialogs;
+        TSimHidAccess hid;
+        const auto dongle = Dongle(0x0102, 0x0104);
+        hid.Plug(dongle);
+        TSimUpdater updater(hid, dongle, 0x0105);
+        TPXS733Windows windows(dialogs, hid, {updater.ConfigFolder()});
+        // Under a window manager the window may be active before the first look at the
+        // dongles has run.
+        windows.MainForm->FormActivate();
+        windows.MainForm->show();
+        QTRY_COMPARE(dialogs.shown.size(), 2);
+        QCOMPARE(dialogs.shown, (QStringList{"The connected USB Dongle firmware is outdated!\n\n"
+                                             "Do you want to update the firmware now?",
+                                             "THintTipsForm"}));
     }
 
     void updaterRunsEndToEnd() {

@@ -7,7 +7,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -141,6 +144,31 @@ private slots:
         QVERIFY(app.LastMessage().startsWith("Cannot record to " + home.path() + ": "));
         QVERIFY(!app.form->Recording());
         QCOMPARE(app.form->RecordItem->text(), QString("Record..."));
+    }
+
+    void aNameIsProposedAndTheFolderRemembered() {
+        QDir(home.path()).mkpath("runs");
+        {
+            Application app;
+            app.form->FormActivate(); // reads the settings file, which the close writes
+            app.dialogs.savePath = home.filePath("runs/first"); // typed without an extension
+            app.form->RecordButton->click();
+            QVERIFY(app.form->Recording());
+            QVERIFY(QFile::exists(home.filePath("runs/first.csv")));
+            const TSaveRequest& asked = app.dialogs.saveRequests.last();
+            QCOMPARE(asked.Filters, QStringList{"CSV files (*.csv)"});
+            QVERIFY2(
+                QRegularExpression(R"(/pxs733-\d{8}-\d{6}\.csv$)").match(asked.Proposed).hasMatch(),
+                qPrintable(asked.Proposed));
+            app.form->RecordButton->click();
+            app.form->close();
+        }
+        Application next;
+        next.form->FormActivate();
+        next.dialogs.savePath.clear(); // cancelled
+        next.form->RecordButton->click();
+        QCOMPARE(QFileInfo(next.dialogs.saveRequests.last().Proposed).absolutePath(),
+                 home.filePath("runs"));
     }
 
     void aDiskFillingUpStopsTheRecordingWithOneLine() {

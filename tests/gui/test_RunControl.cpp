@@ -14,6 +14,7 @@
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -89,6 +90,36 @@ private slots:
                  QStringList({"Device streaming stopped", "Device powered off"}));
         QCOMPARE(app.State(), Idle);
         QVERIFY(!app.dongle->State().Streaming);
+    }
+
+    void theRunMenuFollowsTheButtons() {
+        Application app;
+        TPXS733MainForm& f = *app.form;
+        auto same = [&](const char* when) {
+            const std::pair<QAction*, QPushButton*> pairs[] = {
+                {f.StartItem, f.StartButton},
+                {f.StartDebugItem, f.StartTMButton},
+                {f.PauseItem, f.PauseButton},
+                {f.PowerItem, f.PowerButton},
+                {f.StreamSetupItem, f.StreamSetupButton}};
+            for (const auto& [item, button] : pairs) {
+                QVERIFY2(item->isEnabled() == button->isEnabled(), when);
+                if (item != f.StreamSetupItem)
+                    QVERIFY2(item->text().startsWith(button->text() + '\t'), when);
+            }
+        };
+        same("idle");
+        QCOMPARE(f.StartItem->text(), QString("Start\tF1"));
+        f.StartItem->trigger();
+        QVERIFY(f.Session->State().Streaming);
+        same("streaming");
+        f.PauseItem->trigger();
+        QVERIFY(f.Session->State().Paused);
+        same("paused");
+        QCOMPARE(f.PauseItem->text(), QString("Resume\tF2"));
+        f.PowerItem->trigger();
+        QVERIFY(!f.Session->State().PowerOn);
+        same("powered off");
     }
 
     void stopWhilePausedSendsNoStop() {

@@ -18,7 +18,10 @@ struct TTestDialogs : TModalDialogs {
     QList<QMessageBox::StandardButton> answers;
     // Acts on a dialog shown without blocking; without it a dialog is closed unseen.
     std::function<void(QDialog&)> act;
-    QString savePath;    // the save-file chooser's answer (empty: cancelled)
+    QString savePath;   // the save-file chooser's answer (empty: cancelled)
+    QString saveFilter; // the file type chosen in it (empty: the first one offered)
+    QList<TSaveRequest> saveRequests;
+    QStringList details; // the details of each message, in the order shown
     QColor chosenColour; // the colour chooser's answer (invalid: cancelled)
 
     int Exec(QDialog& Dialog) override {
@@ -32,12 +35,17 @@ struct TTestDialogs : TModalDialogs {
         return Dialog.result();
     }
     QMessageBox::StandardButton Message(QMessageBox::Icon, const QString& Text,
-                                        QMessageBox::StandardButtons Buttons) override {
+                                        QMessageBox::StandardButtons Buttons,
+                                        const QString& Details) override {
         shown << Text;
+        details << Details;
         if (!answers.isEmpty() && Buttons.testFlag(answers.first())) return answers.takeFirst();
         return QMessageBox::Ok;
     }
-    QString SaveFileName(const QString&) override { return savePath; }
+    TSaveAnswer SaveFileName(const TSaveRequest& Request) override {
+        saveRequests << Request;
+        return {savePath, saveFilter.isEmpty() ? Request.Filters.value(0) : saveFilter};
+    }
     QColor ChooseColour(const QColor&) override { return chosenColour; }
 };
 

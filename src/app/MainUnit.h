@@ -94,6 +94,8 @@ public:
     void PauseButtonClick();
     void PowerButtonClick();
     void StreamSetupButtonClick();
+    // Starts a run as soon as a dongle is accepted (a replay's).
+    void StartWhenAccepted();
     // Live display (MainUnitDisplay.cpp): a decoded sample with the bytes it came in.
     void PXS731Device1Streaming(const TDecodedSample& Sample, const quint8* Data, int Size);
     int GetChannelCount(int Index) const;
@@ -399,6 +401,7 @@ private:
     std::array<TSubscription, 3> FDeviceEvents;
     std::array<TSubscription, 4> FSessionEvents;
     TRunState FShownState;                // what the controls showed last
+    bool FStartWhenAccepted = false;
     std::array<QLabel*, 8> FFlagLabels{}; // the indicator labels, lowest flag bit first
     const TPXS733Windows* FWindows = nullptr;
     TModalDialogs& FDialogs;

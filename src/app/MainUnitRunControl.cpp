@@ -78,6 +78,17 @@ void TPXS733MainForm::ShowRunState() {
         FWindows->ScopeForm->UpdateTimer->stop();
     }
     FShownState = state;
+    if (FStartWhenAccepted && state.DongleUsable && !state.Running()) {
+        FStartWhenAccepted = false;
+        // Started once the acceptance that made the dongle usable has finished.
+        QMetaObject::invokeMethod(
+            this, [this] { StartButtonClick(StartButton); }, Qt::QueuedConnection);
+    }
+}
+
+void TPXS733MainForm::StartWhenAccepted() {
+    FStartWhenAccepted = true;
+    ShowRunState();
 }
 
 void TPXS733MainForm::StartButtonClick(QPushButton* Sender) {

@@ -103,6 +103,8 @@ void AddOptions(QCommandLineParser& Parser) {
                       "FILE"});
     Parser.addOption(
         {"replay-speed", "How much faster than recorded to play it back.", "FACTOR", "1"});
+    Parser.addOption(
+        {"replay-paused", "With --replay: wait for Start instead of starting at once."});
 }
 
 // Adds a line to the main window's messages from any thread, once the window exists.
@@ -144,9 +146,11 @@ std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessage
         return nullptr;
     }
     RecordedLink = file->Comment("link");
-    Messages.Post(QStringLiteral("Replaying %1 (link: %2; supply: %3; stream: %4): start "
-                                 "streaming with the same set-up")
-                      .arg(path, RecordedLink, file->Comment("supply"), file->Comment("stream")),
+    Messages.Post(QStringLiteral("Replaying %1 (link: %2; supply: %3; stream: %4): %5")
+                      .arg(path, RecordedLink, file->Comment("supply"), file->Comment("stream"),
+                           Parser.isSet("replay-paused")
+                               ? "start streaming with the same set-up"
+                               : "streaming starts now, with the set-up the window has"),
                   aInfo);
     auto played = std::make_shared<qint64>(0);
     // Runs on the simulated dongle's streaming thread.
@@ -275,6 +279,7 @@ int main(int argc, char** argv) {
     if (const int link = mainForm->CommsCombo->findText(recordedLink); link >= 0)
         mainForm->CommsCombo->setCurrentIndex(link);
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
+    if (parser.isSet("replay") && !parser.isSet("replay-paused")) mainForm->StartWhenAccepted();
 
     TRemoteCommandServer remote(
         [mainForm](const QString& Text) { return mainForm->HandleRemoteCommand(Text); });

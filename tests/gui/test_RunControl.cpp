@@ -122,6 +122,23 @@ private slots:
         same("powered off");
     }
 
+    void aReplayRunStartsOnceItsDongleIsAccepted() {
+        // As at a start: the windows exist before the first look at the dongles.
+        TTestDialogs dialogs;
+        TSimHidAccess hid;
+        const auto dongle = std::make_shared<TVirtualDongle>();
+        hid.Plug(dongle);
+        TSimUpdater updater(hid, dongle, TVirtualDongleConfig{}.Firmware);
+        TPXS733Windows windows(dialogs, hid, {updater.ConfigFolder()});
+        TPXS733MainForm& form = *windows.MainForm;
+        form.StartWhenAccepted();
+        QVERIFY(!form.Session->State().DongleUsable);
+        QTRY_VERIFY(form.Session->State().Streaming);
+        form.StartButton->click(); // Stop works as usual, and nothing starts it again
+        Application::Settle();
+        QVERIFY(!form.Session->State().Streaming);
+    }
+
     void stopWhilePausedSendsNoStop() {
         Application app;
         app.form->StartButton->click();

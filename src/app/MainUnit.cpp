@@ -105,6 +105,7 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
     setCentralWidget(scroller);
 
     CreateMenus();
+    CreateStatusBar();
     CreateLeftColumn();
     CreateCentre();
     CreateRightColumn();
@@ -226,6 +227,9 @@ void TPXS733MainForm::CreateLeftColumn() {
     MessageBox->setMinimumHeight(220);
     MessageBox->OnErrorItem = [this](TKvrListBox*) { MessageBoxErrorItem(); };
     MessageBox->OnInfoItem = [this](TKvrListBox*) { MessageBoxInfoItem(); };
+    MessageBox->ShowTimes = true;
+    MessageBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    MessageBox->OnSaveLines = [this](TKvrListBox*) { SaveMessages(); };
     auto* messages = new QVBoxLayout(MessagesPanel);
     messages->setContentsMargins(4, 4, 4, 4);
     messages->addWidget(DevListBox);

@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QStringList>
+#include <QTime>
 
 #include <array>
 #include <memory>
@@ -94,8 +95,9 @@ public:
     void PauseButtonClick();
     void PowerButtonClick();
     void StreamSetupButtonClick();
-    // Starts a run as soon as a dongle is accepted (a replay's).
-    void StartWhenAccepted();
+    // The run plays a recording: the status bar says so, and with StartNow it starts as soon
+    // as the replay's dongle is accepted.
+    void PlayReplay(bool StartNow);
     // Live display (MainUnitDisplay.cpp): a decoded sample with the bytes it came in.
     void PXS731Device1Streaming(const TDecodedSample& Sample, const quint8* Data, int Size);
     int GetChannelCount(int Index) const;
@@ -239,6 +241,15 @@ public:
     QTimer* DisplayTimer;   // spaces the display's refreshes
     QTimer* RecordTimer;    // the recording's status and its write errors
     QTimer* StreamEndTimer; // after the stream's end, the quiet that ends the run
+    QTimer* StatusTimer;    // the status bar's sample rate and recording time
+    // The status bar.
+    QLabel* DongleStatus;
+    QLabel* LinkStatus;
+    QLabel* StaleLabel; // when the values shown were taken, once they are not live
+    QLabel* RunStatus;
+    QLabel* RateStatus;
+    QLabel* GapsStatus;
+    QLabel* RecordingStatus;
 
     // State shared by the window's handlers; the run's own is the session's.
     quint8 FSysFlags = 0;
@@ -331,6 +342,7 @@ private:
     void RecordSample(const quint8* Data, int Size, const TDecodedSample& Sample);
     void RecordTimerTimer();
     void UpdateRecordControls();
+    QString RecordingDuration() const;
 
     // Live display (MainUnitDisplay.cpp).
     void CreateToolTips();
@@ -354,11 +366,19 @@ private:
     void ReportUnopenableDongles();
     void ApplySupplyRule();
 
+    // Status bar (MainUnitStatus.cpp).
+    void CreateStatusBar();
+    void StatusTimerTimer();
+    void UpdateStatusBar();
+    void ShowValuesLive(bool Live);
+    QList<QLabel*> ValueLabels() const;
+
     // Shell handlers (MainUnitShell.cpp).
     void FormResize();
     void RePosTimerTimer();
     void MessageBoxErrorItem();
     void MessageBoxInfoItem();
+    void SaveMessages();
     void SetMessagesPanelColour(const QColor& Colour);
     bool ApplicationEvents1Message(QObject* Receiver, QEvent* Event);
     void FunctionKeyReleased(const QKeyEvent& Event);
@@ -400,8 +420,14 @@ private:
     TSubscription FDeviceChange;
     std::array<TSubscription, 3> FDeviceEvents;
     std::array<TSubscription, 4> FSessionEvents;
-    TRunState FShownState;                // what the controls showed last
+    TRunState FShownState; // what the controls showed last
     bool FStartWhenAccepted = false;
+    bool FReplay = false;
+    QElapsedTimer FRateClock; // since the status bar's last tick
+    int FSamplesThisTick = 0;
+    int FMeasuredRate = 0;                // samples per second over the last tick
+    int FGapsThisRun = 0;                 // data-missed events since the start
+    QTime FValuesTaken;                   // when the newest sample shown came
     std::array<QLabel*, 8> FFlagLabels{}; // the indicator labels, lowest flag bit first
     const TPXS733Windows* FWindows = nullptr;
     TModalDialogs& FDialogs;

@@ -87,6 +87,7 @@ void TPXS733MainForm::SubscribeToDevice() {
             PXS731Device1Streaming(Sample, Data, Size);
         });
     FDeviceEvents[1] = Session->OnDataMissed.Subscribe([this] {
+        ++FGapsThisRun;
         DataMissLabel->show();
         FMissedSinceRecorded = true;
     });
@@ -98,6 +99,7 @@ void TPXS733MainForm::PXS731Device1Streaming(const TDecodedSample& Sample, const
                                              int Size) {
     if (FClosing) return;
     if (StreamEndTimer->isActive()) StreamEndTimer->start(); // still coming through
+    ++FSamplesThisTick;
     FCurrentChs = Sample.Counts;
     FLTAChs = Sample.LTAs;
     if (Sample.Compensation) FPCC[0] = *Sample.Compensation;
@@ -124,6 +126,7 @@ void TPXS733MainForm::DisplayTimerTimer() {
 void TPXS733MainForm::ShowNewestSample() {
     if (!FSamplePending) return;
     FSamplePending = false;
+    FValuesTaken = QTime::currentTime();
     const TChannelDisplay display =
         ChannelDisplay(FShownSample, quint8(FMirrors[0]), FSysFlags & sfActivation, FDeltaOnly);
     UpdateIndicators(FShownSample, display);

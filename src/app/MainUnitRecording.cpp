@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 
@@ -23,6 +24,18 @@ QString Duration(qint64 Ms) {
         .arg(s / 3600)
         .arg(s / 60 % 60, 2, 10, QChar('0'))
         .arg(s % 60, 2, 10, QChar('0'));
+}
+
+// A red dot: what a recorder shows while it records.
+QIcon RecordingMark() {
+    QPixmap dot(12, 12);
+    dot.fill(Qt::transparent);
+    QPainter painter(&dot);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xD0, 0, 0));
+    painter.drawEllipse(1, 1, 10, 10);
+    return QIcon(dot);
 }
 
 } // namespace
@@ -136,15 +149,22 @@ void TPXS733MainForm::RecordTimerTimer() {
     UpdateRecordControls();
 }
 
+QString TPXS733MainForm::RecordingDuration() const {
+    return Duration(FRecordClock.elapsed());
+}
+
 void TPXS733MainForm::UpdateRecordControls() {
     const bool on = Recording();
     RecordButton->setChecked(on);
+    RecordButton->setText(on ? "Stop Recording" : "Record");
+    RecordButton->setIcon(on ? RecordingMark() : QIcon());
+    UpdateStatusBar();
     RecordItem->setText(on ? "Stop Recording" : "Record...");
     RecordStatusLabel->setVisible(on);
     if (!on) return;
     const QLocale locale;
     QString status = QStringLiteral("%1, %2 samples, %3")
-                         .arg(Duration(FRecordClock.elapsed()))
+                         .arg(RecordingDuration())
                          .arg(locale.toString(FRecorder->SamplesWritten()))
                          .arg(locale.formattedDataSize(FRecorder->BytesWritten(), 1));
     if (Session->State().Paused) status += " (paused: nothing to record)";

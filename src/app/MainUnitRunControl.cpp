@@ -78,6 +78,8 @@ void TPXS733MainForm::ShowRunState() {
         FWindows->ScopeForm->UpdateTimer->stop();
     }
     FShownState = state;
+    ShowValuesLive(state.Running());
+    UpdateStatusBar();
     if (FStartWhenAccepted && state.DongleUsable && !state.Running()) {
         FStartWhenAccepted = false;
         // Started once the acceptance that made the dongle usable has finished.
@@ -86,8 +88,9 @@ void TPXS733MainForm::ShowRunState() {
     }
 }
 
-void TPXS733MainForm::StartWhenAccepted() {
-    FStartWhenAccepted = true;
+void TPXS733MainForm::PlayReplay(bool StartNow) {
+    FReplay = true;
+    FStartWhenAccepted = StartNow;
     ShowRunState();
 }
 
@@ -105,6 +108,7 @@ void TPXS733MainForm::StartButtonClick(QPushButton* Sender) {
     FLTAChs = {};
     FPCC = {};
     FMirrors = {};
+    FGapsThisRun = 0;
     Session->Start(Sender == StartTMButton);
 }
 

@@ -13,6 +13,7 @@
 #include "MainLayout.h"
 #include "ModalDialogs.h"
 #include "RemoteCommand.h"
+#include "SafeFile.h"
 #include "ScopeUnit.h"
 #include "SendCommandsUnit.h"
 #include "StreamSetupUnit.h"
@@ -229,6 +230,14 @@ void TPXS733MainForm::ShowHintTips() {
 
 void TPXS733MainForm::ShowAbout() {
     FDialogs.Exec(*FWindows->AboutDialog);
+}
+
+void TPXS733MainForm::SaveMessages() {
+    const QString path = FDialogs.SaveFile("Save Messages", "messages", {"Text files (*.txt)"});
+    if (path.isEmpty()) return;
+    const QString error = SafeFile::Write(path, MessageBox->LinesText(false).toUtf8());
+    if (!error.isEmpty())
+        FDialogs.ReportError(QStringLiteral("Cannot write %1: %2").arg(path, error));
 }
 
 void TPXS733MainForm::MessageBoxErrorItem() {

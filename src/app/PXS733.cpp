@@ -279,7 +279,7 @@ int main(int argc, char** argv) {
     if (const int link = mainForm->CommsCombo->findText(recordedLink); link >= 0)
         mainForm->CommsCombo->setCurrentIndex(link);
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
-    if (parser.isSet("replay") && !parser.isSet("replay-paused")) mainForm->StartWhenAccepted();
+    if (parser.isSet("replay")) mainForm->PlayReplay(!parser.isSet("replay-paused"));
 
     TRemoteCommandServer remote(
         [mainForm](const QString& Text) { return mainForm->HandleRemoteCommand(Text); });

@@ -1,14 +1,24 @@
 #include "KvrListBox.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTime>
 
 #include <stdexcept>
 
 // Paints every item by the list's rules; sizes every item to the list's item height and
 // horizontal extent, so the view's scroll range follows the widest line.
+namespace {
+constexpr int TimeRole = Qt::UserRole + 1;
+const QString TimeFormat = QStringLiteral("hh:mm:ss");
+} // namespace
+
 class TKvrListBox::TItemPainter : public QStyledItemDelegate {
 public:
     explicit TItemPainter(TKvrListBox* List) : QStyledItemDelegate(List), FList(List) {}
@@ -38,9 +48,16 @@ public:
                 FList->FFocused = row;
             }
         }
-        Painter->setPen(FList->ItemTextColor(row));
         Painter->setFont(FList->font());
-        Painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+        QRect textRect = rect;
+        if (FList->ShowTimes) {
+            Painter->setPen(FList->palette().color(QPalette::Disabled, QPalette::Text));
+            Painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                              Index.data(TimeRole).toTime().toString(TimeFormat));
+            textRect.setLeft(rect.left() + FList->TextIndent());
+        }
+        Painter->setPen(FList->ItemTextColor(row));
+        Painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                           Index.data(Qt::DisplayRole).toString());
     }
 
@@ -65,6 +82,10 @@ int TKvrListBox::KvrAddItem(const QString& Item, TKvrItemType ItemType) {
     FTypeList.append(ItemType == aError ? "1" : "0");
     addItem(ItemsPrefix + Item);
     const int index = count() - 1;
+    if (ShowTimes) {
+        item(index)->setData(TimeRole, QTime::currentTime());
+        item(index)->setToolTip(Item);
+    }
     if (AutoScroll) ScrollToNewestSoon();
     setUpdatesEnabled(true);
     Notify(ItemType);
@@ -151,8 +172,39 @@ void TKvrListBox::ScrollToNewestSoon() {
         Qt::QueuedConnection);
 }
 
+int TKvrListBox::TextIndent() const {
+    return ShowTimes ? QFontMetrics(font()).horizontalAdvance(TimeFormat + "  ") : 0;
+}
+
+QString TKvrListBox::LinesText(bool SelectedOnly) const {
+    QString text;
+    for (int i = 0; i < count(); ++i) {
+        const QListWidgetItem* line = item(i);
+        if (SelectedOnly && !line->isSelected()) continue;
+        if (ShowTimes) text += line->data(TimeRole).toTime().toString(TimeFormat) + ' ';
+        text += line->text().trimmed() + '\n';
+    }
+    return text;
+}
+
+void TKvrListBox::CopySelected() const {
+    const QString text = LinesText(true);
+    if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+void TKvrListBox::contextMenuEvent(QContextMenuEvent* Event) {
+    if (!ShowTimes) return;
+    QMenu menu(this);
+    menu.addAction("Copy", QKeySequence::Copy, this, &TKvrListBox::CopySelected)
+        ->setEnabled(!selectedItems().isEmpty());
+    menu.addAction("Save messages...", this, [this] {
+        if (OnSaveLines) OnSaveLines(this);
+    });
+    menu.exec(Event->globalPos());
+}
+
 void TKvrListBox::WidenHorizontalExtent(const QString& Text) {
-    const int extent = QFontMetrics(font()).horizontalAdvance(Text) + 5;
+    const int extent = TextIndent() + QFontMetrics(font()).horizontalAdvance(Text) + 5;
     if (extent <= FHorizontalExtent) return;
     FHorizontalExtent = extent;
     doItemsLayout();
@@ -163,7 +215,7 @@ void TKvrListBox::UpdateHorizontalExtent() {
     int widest = 0;
     for (int i = 0; i < count(); ++i)
         widest = std::max(widest, metrics.horizontalAdvance(item(i)->text()));
-    FHorizontalExtent = widest + 5;
+    FHorizontalExtent = TextIndent() + widest + 5;
     doItemsLayout();
 }
 
@@ -194,6 +246,10 @@ void TKvrListBox::mouseReleaseEvent(QMouseEvent* Event) {
 }
 
 void TKvrListBox::keyPressEvent(QKeyEvent* Event) {
+    if (ShowTimes && Event->matches(QKeySequence::Copy)) {
+        CopySelected();
+        return;
+    }
     QListWidget::keyPressEvent(Event);
     if (Event->key() == Qt::Key_Up || Event->key() == Qt::Key_Down) viewport()->update();
 }

@@ -26,6 +26,8 @@ public:
 
     // Kind of the item at Index.
     TKvrItemType ItemType(int Index) const;
+    // The lines with their times ("hh:mm:ss text"), the selected ones or all.
+    QString LinesText(bool SelectedOnly) const;
     // Horizontal extent in pixels: the widest item's text plus 5.
     int HorizontalExtent() const { return FHorizontalExtent; }
     int MouseOverIndex() const { return FMouseOverIndex; }
@@ -41,6 +43,11 @@ public:
     QColor MouseOverColor{0xFF, 0x00, 0x00};
     bool MouseHighlight = true;
     QString ItemsPrefix;
+    // Each line added is stamped with its time, drawn before it (not part of its text); its
+    // whole text is its tooltip; Ctrl+C and the context menu copy the selected lines, and
+    // the menu saves them all through OnSaveLines.
+    bool ShowTimes = false;
+    TNotifyEvent OnSaveLines;
     TNotifyEvent OnInfoItem;
     TNotifyEvent OnErrorItem;
 
@@ -54,6 +61,7 @@ protected:
     void mousePressEvent(QMouseEvent* Event) override;
     void mouseReleaseEvent(QMouseEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
+    void contextMenuEvent(QContextMenuEvent* Event) override;
     void scrollContentsBy(int Dx, int Dy) override;
     void paintEvent(QPaintEvent* Event) override;
 
@@ -66,6 +74,9 @@ private:
     // Adding keeps the widest width so far; removing measures every line again.
     void WidenHorizontalExtent(const QString& Text);
     void UpdateHorizontalExtent();
+    // Where the text starts: after the time, when times are shown.
+    int TextIndent() const;
+    void CopySelected() const;
 
     QStringList FTypeList;
     int FMouseOverIndex = -1;

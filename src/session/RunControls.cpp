@@ -5,6 +5,11 @@ TRunControls RunControls(const TRunState& State, bool SupplyAdjustable) {
     const bool running = State.Running();
     const bool usable = State.DongleUsable;
     const bool i2cRun = running && !State.Link1Wire;
+    c.StateName = State.DebugMode   ? "Debug mode"
+                  : State.Paused    ? "Paused"
+                  : State.Streaming ? "Streaming"
+                  : State.PowerOn   ? "Powered"
+                                    : "Idle";
     c.Start = State.DebugMode ? "Resume" : running ? "Stop" : "Start";
     c.Pause = State.Paused ? "Resume" : "Pause";
     c.Power = State.PowerOn ? "Power Off" : "Power On";

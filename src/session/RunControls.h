@@ -6,9 +6,10 @@
 
 // What the run controls show for a run's state: captions and enabled states, in one place.
 struct TRunControls {
-    QString Start; // "Start", "Stop" or, in debug mode, "Resume"
-    QString Pause; // "Pause" or "Resume"
-    QString Power; // "Power On" or "Power Off"
+    QString StateName; // "Idle", "Powered", "Streaming", "Paused" or "Debug mode"
+    QString Start;     // "Start", "Stop" or, in debug mode, "Resume"
+    QString Pause;     // "Pause" or "Resume"
+    QString Power;     // "Power On" or "Power Off"
     bool StartEnabled = false;
     bool StartDebugEnabled = false;
     bool PauseEnabled = false;

@@ -1,5 +1,8 @@
 #include "KvrListBox.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -134,6 +137,32 @@ private slots:
         list.KvrClear();
         QCOMPARE(list.HorizontalExtent(), 5);
         QTRY_COMPARE(list.horizontalScrollBar()->maximum(), 0);
+    }
+
+    void timedLinesCanBeReadWholeCopiedAndSaved() {
+        TKvrListBox list;
+        list.ShowTimes = true;
+        list.ItemsPrefix = " ";
+        list.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        list.resize(120, 80);
+        const QString wide = "A line much wider than the list that shows it, told in full";
+        list.KvrAddItem("First", aInfo);
+        list.KvrAddItem(wide, aError);
+        QCOMPARE(list.item(1)->text(), " " + wide); // the stored text has no time
+        QCOMPARE(list.item(1)->toolTip(), wide);
+        const QRegularExpression line(R"(^\d\d:\d\d:\d\d (.*)$)");
+        const QStringList all = list.LinesText(false).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(all.size(), 2);
+        QCOMPARE(line.match(all[1]).captured(1), wide);
+        // The time is drawn before the text, and the scroll range makes room for it.
+        QVERIFY(list.HorizontalExtent() >
+                QFontMetrics(list.font()).horizontalAdvance(" " + wide) +
+                    QFontMetrics(list.font()).horizontalAdvance("00:00:00"));
+
+        list.item(1)->setSelected(true);
+        QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(line.match(QGuiApplication::clipboard()->text().trimmed()).hasMatch());
+        QCOMPARE(line.match(QGuiApplication::clipboard()->text().trimmed()).captured(1), wide);
     }
 
     void autoScrollKeepsTheNewestItemInView() {

@@ -154,6 +154,9 @@ private slots:
             app.dialogs.savePath = home.filePath("runs/first"); // typed without an extension
             app.form->RecordButton->click();
             QVERIFY(app.form->Recording());
+            QCOMPARE(app.form->RecordButton->text(), QString("Stop Recording"));
+            QVERIFY(!app.form->RecordButton->icon().isNull());
+            QVERIFY(app.form->RecordingStatus->text().startsWith("\u25CF REC 0:00:0"));
             QVERIFY(QFile::exists(home.filePath("runs/first.csv")));
             const TSaveRequest& asked = app.dialogs.saveRequests.last();
             QCOMPARE(asked.Filters, QStringList{"CSV files (*.csv)"});
@@ -161,6 +164,8 @@ private slots:
                 QRegularExpression(R"(/pxs733-\d{8}-\d{6}\.csv$)").match(asked.Proposed).hasMatch(),
                 qPrintable(asked.Proposed));
             app.form->RecordButton->click();
+            QCOMPARE(app.form->RecordButton->text(), QString("Record"));
+            QVERIFY(!app.form->RecordingStatus->isVisibleTo(app.form));
             app.form->close();
         }
         Application next;

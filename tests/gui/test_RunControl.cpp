@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <qcustomplot.h>
@@ -131,12 +132,59 @@ private slots:
         TSimUpdater updater(hid, dongle, TVirtualDongleConfig{}.Firmware);
         TPXS733Windows windows(dialogs, hid, {updater.ConfigFolder()});
         TPXS733MainForm& form = *windows.MainForm;
-        form.StartWhenAccepted();
+        form.PlayReplay(true);
         QVERIFY(!form.Session->State().DongleUsable);
         QTRY_VERIFY(form.Session->State().Streaming);
         form.StartButton->click(); // Stop works as usual, and nothing starts it again
         Application::Settle();
         QVERIFY(!form.Session->State().Streaming);
+    }
+
+    void theStatusBarTellsTheRunAndTheValuesGreyWhenItEnds() {
+        Application app(std::make_shared<TVirtualPXS733>(), 1000);
+        TPXS733MainForm& f = *app.form;
+        QCOMPARE(f.RunStatus->text(), QString("Idle"));
+        QVERIFY(f.DongleStatus->text().endsWith("SIM000001"));
+        QCOMPARE(f.LinkStatus->text(),
+                 f.CommsCombo->currentText() + ", " + f.VoltageCombo->currentText());
+        f.StartButton->click();
+        QCOMPARE(f.RunStatus->text(), QString("Streaming"));
+        QVERIFY(f.CS0Lbl->isEnabled() && !f.StaleLabel->isVisibleTo(&f));
+        // The rate over the last second, near what the dongle streams.
+        QTRY_VERIFY_WITH_TIMEOUT(QRegularExpression("^(9\\d\\d|10\\d\\d|1100) samples/s$")
+                                     .match(f.RateStatus->text())
+                                     .hasMatch(),
+                                 5000);
+        QCOMPARE(f.GapsStatus->text(), QString("0 gaps"));
+        TDongleFaults faults = app.dongle->Faults();
+        faults.DropShare = 0.05;
+        app.dongle->SetFaults(faults);
+        QTRY_VERIFY(f.GapsStatus->text() != "0 gaps");
+
+        f.PauseButton->click();
+        QCOMPARE(f.RunStatus->text(), QString("Paused"));
+        QCOMPARE(f.RateStatus->text(), QString("0 samples/s"));
+        QVERIFY(f.CS0Lbl->isEnabled()); // a pause is no end
+        f.PowerButton->click();
+        QCOMPARE(f.RunStatus->text(), QString("Idle"));
+        for (QLabel* value : {f.CS0Lbl, f.LTA0Lbl, f.DT0Lbl, f.PCC0Label, f.ActivationLabel})
+            QVERIFY2(!value->isEnabled(), qPrintable(value->objectName()));
+        QVERIFY(f.CS0Lbl->text() != "0"); // the last values stay
+        QVERIFY(f.StaleLabel->isVisibleTo(&f));
+        QVERIFY(f.StaleLabel->text().startsWith("Last values, taken at "));
+    }
+
+    void theMessagesAreSavedWithTheirTimes() {
+        Application app;
+        app.dialogs.savePath = home.filePath("messages"); // typed without an extension
+        app.form->MessageBox->OnSaveLines(app.form->MessageBox);
+        QFile file(home.filePath("messages.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), app.form->MessageBox->count());
+        QVERIFY(QRegularExpression(R"(^\d\d:\d\d:\d\d Compatible device\(s\) detected$)")
+                    .match(lines.first())
+                    .hasMatch());
     }
 
     void stopWhilePausedSendsNoStop() {

@@ -246,19 +246,19 @@ TEST(RunControls, FollowTheState) {
     struct Case {
         const char* name;
         TRunState state;
-        const char* captions; // Start/Pause/Power
+        const char* captions; // state name: Start/Pause/Power
         const char* enabled;  // start, debug start, pause, power, set-up, link, enter, straps,
                               // edits
     } const cases[] = {
-        {"no dongle", {}, "Start/Pause/Power On", "-----L---"},
-        {"idle", {.DongleUsable = true}, "Start/Pause/Power On", "SD-PCL---"},
+        {"no dongle", {}, "Idle: Start/Pause/Power On", "-----L---"},
+        {"idle", {.DongleUsable = true}, "Idle: Start/Pause/Power On", "SD-PCL---"},
         {"powered",
          {.DongleUsable = true, .CTSetup = true, .PowerOn = true},
-         "Start/Pause/Power Off",
+         "Powered: Start/Pause/Power Off",
          "SD-PCL---"},
         {"streaming 1-Wire",
          {.DongleUsable = true, .PowerOn = true, .Streaming = true, .LinkHeld = true},
-         "Stop/Pause/Power Off",
+         "Streaming: Stop/Pause/Power Off",
          "S-pPC----"},
         {"paused I2C",
          {.DongleUsable = true,
@@ -266,7 +266,7 @@ TEST(RunControls, FollowTheState) {
           .PowerOn = true,
           .Paused = true,
           .LinkHeld = true},
-         "Stop/Resume/Power Off",
+         "Paused: Stop/Resume/Power Off",
          "S-pPC-ET-"},
         {"debug mode",
          {.DongleUsable = true,
@@ -275,16 +275,17 @@ TEST(RunControls, FollowTheState) {
           .Streaming = true,
           .DebugMode = true,
           .LinkHeld = true},
-         "Resume/Pause/Power Off",
+         "Debug mode: Resume/Pause/Power Off",
          "S------TB"},
         {"powered off, link held",
          {.DongleUsable = true, .LinkHeld = true},
-         "Start/Pause/Power On",
+         "Idle: Start/Pause/Power On",
          "SD-PC----"},
     };
     for (const Case& c : cases) {
         const TRunControls r = RunControls(c.state, true);
-        EXPECT_EQ(r.Start + "/" + r.Pause + "/" + r.Power, c.captions) << c.name;
+        EXPECT_EQ(r.StateName + ": " + r.Start + "/" + r.Pause + "/" + r.Power, c.captions)
+            << c.name;
         QString enabled;
         for (const auto& [on, letter] : {std::pair{r.StartEnabled, 'S'},
                                          {r.StartDebugEnabled, 'D'},

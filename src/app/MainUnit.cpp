@@ -11,6 +11,7 @@
 #include "MainLayout.h"
 #include "ScopeUnit.h"
 #include "SendCommandsUnit.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +28,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -155,9 +157,10 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
     LoadImage("AMNone", 3);
     FResources = {};
 
-    resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // On a smaller work area the client panel scrolls.
+    WindowPlacement::PlaceInWorkArea(
+        *this, QSize(DesignWidth, DesignHeight + menuBar()->sizeHint().height() +
+                                      statusBar()->sizeHint().height()));
 
     qApp->installEventFilter(this);
 }
@@ -289,8 +292,9 @@ void TPXS733MainForm::CreateLeftColumn() {
     setup->addWidget(dongleGroup);
     setup->addWidget(DisplayGroup);
 
-    for (TCategoryPanel* p : {MessagesCategory, StreamingCategory, SetupCategory})
-        CategoryPanelGroup1->AddPanel(p);
+    CategoryPanelGroup1->AddPanel(MessagesCategory, 1); // the messages take the room there is
+    CategoryPanelGroup1->AddPanel(StreamingCategory);
+    CategoryPanelGroup1->AddPanel(SetupCategory);
 }
 
 void TPXS733MainForm::CreateCentre() {
@@ -384,7 +388,8 @@ void TPXS733MainForm::CreateCentre() {
     Comp0Label->setGeometry(0, 64, 30, 16);
     ActivationImage = NamedLabel("ActivationImage", QString(), CMTPanel);
     ActivationImage->setToolTip("Activation");
-    ActivationImage->setGeometry(440, 10, 60, 56);
+    ActivationImage->setGeometry(440, 10, 60,
+                                 56); // AlignChannelLabels keeps both beside the values
     MovementImage = NamedLabel("MovementImage", QString(), CMTPanel);
     MovementImage->setToolTip("Movement");
     MovementImage->setGeometry(520, 10, 60, 56);
@@ -447,8 +452,9 @@ void TPXS733MainForm::CreateRightColumn() {
             [this] { FWindows->SendCommands->StartTracing(*KelvraHidTool1); });
     EngineeringCategoryPanel->hide();
 
-    for (TCategoryPanel* p : {IndicatorsCategory, DebugCategory, EngineeringCategoryPanel})
-        CategoryPanelGroup2->AddPanel(p);
+    CategoryPanelGroup2->AddPanel(IndicatorsCategory);
+    CategoryPanelGroup2->AddPanel(DebugCategory, 1); // the bank editor takes the room there is
+    CategoryPanelGroup2->AddPanel(EngineeringCategoryPanel);
 }
 
 void TPXS733MainForm::CreateDebugPanel() {

@@ -290,6 +290,9 @@ void TPXS733MainForm::AlignChannelLabels() {
     place(CH0Label, lefts.Label);
     for (QLabel* l : {CS0Lbl, LTA0Lbl, DT0Lbl, PCC0Label, Comp0Label, Sens0Label})
         place(l, lefts.Values);
+    // The lamps stand right of the values, wherever the bars put them.
+    place(ActivationImage, lefts.Values + MainLayout::ValuesToLamps);
+    place(MovementImage, lefts.Values + MainLayout::ValuesToLamps + MainLayout::LampSpacing);
     // Captions stand right-aligned just left of their values.
     for (QLabel* caption : FValueCaptions)
         place(caption, lefts.Values - caption->width() - 8);

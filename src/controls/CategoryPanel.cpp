@@ -56,8 +56,8 @@ TCategoryPanelGroup::TCategoryPanelGroup(QWidget* Parent) : QScrollArea(Parent) 
     setFrameShape(QFrame::NoFrame);
 }
 
-void TCategoryPanelGroup::AddPanel(TCategoryPanel* Panel) {
-    FLayout->insertWidget(FLayout->count() - 1, Panel);
+void TCategoryPanelGroup::AddPanel(TCategoryPanel* Panel, int Stretch) {
+    FLayout->insertWidget(FLayout->count() - 1, Panel, Stretch);
 }
 
 void TCategoryPanelGroup::ScrollToPanel(TCategoryPanel* Panel) {

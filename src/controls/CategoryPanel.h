@@ -36,7 +36,8 @@ class TCategoryPanelGroup : public QScrollArea {
 public:
     explicit TCategoryPanelGroup(QWidget* Parent = nullptr);
 
-    void AddPanel(TCategoryPanel* Panel);
+    // A panel with a stretch above 0 takes the height the panels leave free.
+    void AddPanel(TCategoryPanel* Panel, int Stretch = 0);
     void ScrollToPanel(TCategoryPanel* Panel);
 
 private:

@@ -11,6 +11,11 @@
 
 namespace WindowPlacement {
 
+namespace {
+constexpr int TitleBarHeight = 32;
+constexpr int FrameBorder = 4;
+} // namespace
+
 void Load(const TIniFile& Ini, const QString& Section, QWidget& Window) {
     const QRect current = Window.frameGeometry();
     const bool maximized = Ini.ReadString(Section, "State", "Nor") == "Max";
@@ -35,6 +40,21 @@ void Load(const TIniFile& Ini, const QString& Section, QWidget& Window) {
     // All of the window in the work area, not a few pixels of it at an edge.
     const QRect outer(QPoint(int(left), int(top)), Window.frameGeometry().size());
     Window.move(MainFormSettings::FittedTopLeft(outer, screen->availableGeometry()));
+}
+
+void PlaceInWorkArea(QWidget& Window, QSize Default) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        Window.resize(Default);
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    // A window not shown yet has no frame; allow for a title bar and borders.
+    const QSize frame = Window.isVisible() ? Window.frameGeometry().size() - Window.size()
+                                           : QSize(2 * FrameBorder, TitleBarHeight + FrameBorder);
+    const QSize outer = (Default + frame).boundedTo(area.size());
+    Window.resize(outer - frame);
+    Window.move(area.center() - QRect(QPoint(), outer).center());
 }
 
 QString Save(TIniFile& Ini, const QString& Section, const QWidget& Window) {

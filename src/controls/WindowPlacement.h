@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QSize;
 class QWidget;
 class TIniFile;
 
@@ -15,6 +16,9 @@ namespace WindowPlacement {
 // Off every monitor the window keeps its place. Raises EIniFileError on a value that does not
 // parse.
 void Load(const TIniFile& Ini, const QString& Section, QWidget& Window);
+// A window's first placement, before any is stored: the Default client size, made smaller
+// where the primary monitor's work area needs it, centred in that area.
+void PlaceInWorkArea(QWidget& Window, QSize Default);
 // Writes the five keys in the order Width, Height, Left, Top, State, up to the first that
 // cannot be written; gives that write's reason, or nothing when all were written.
 QString Save(TIniFile& Ini, const QString& Section, const QWidget& Window);

@@ -26,4 +26,9 @@ struct TChannelLabelLefts {
 };
 TChannelLabelLefts ChannelLabelLefts(int X0, bool HighDpi);
 
+// The activation and movement lamps: the first this far right of the values' left edge, the
+// second this far right of the first (as designed: values at 364, lamps at 440 and 520).
+inline constexpr int ValuesToLamps = 76;
+inline constexpr int LampSpacing = 80;
+
 } // namespace MainLayout

@@ -104,9 +104,7 @@ TScopeForm::TScopeForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
     UpdateTimer->setInterval(RefreshMs);
     connect(UpdateTimer, &QTimer::timeout, this, &TScopeForm::UpdateTimerTimer);
 
-    resize(909, 514);
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlacement::PlaceInWorkArea(*this, QSize(909, 514));
 }
 
 TScopeForm::~TScopeForm() {

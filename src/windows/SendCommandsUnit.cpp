@@ -58,9 +58,7 @@ TSendCommands::TSendCommands(QWidget* Parent) : QWidget(Parent, Qt::Window) {
     connect(OKBtn, &QPushButton::clicked, this, &QWidget::close);
     connect(FilterEdit, &QLineEdit::textChanged, this, &TSendCommands::ApplyFilter);
 
-    resize(370, 382);
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlacement::PlaceInWorkArea(*this, QSize(370, 382));
 }
 
 TSendCommands::~TSendCommands() {

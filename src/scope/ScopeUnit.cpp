@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QSvgGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -747,12 +748,15 @@ void TScopeForm::ExportDataClick() {
 
 void TScopeForm::SavePictureClick() {
     if (!FDialogs) return;
-    QString path = FDialogs->SaveFile("Save Scope Picture", "scope",
-                                      {"PNG pictures (*.png)", "PDF documents (*.pdf)"});
+    QString path = FDialogs->SaveFile(
+        "Save Scope Picture", "scope",
+        {"PNG pictures (*.png)", "PDF documents (*.pdf)", "SVG drawings (*.svg)"});
     if (path.isEmpty()) return;
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != "pdf" && suffix != "png") path += ".png";
-    const QByteArray picture = suffix == "pdf" ? PdfPicture() : PngPicture();
+    if (suffix != "pdf" && suffix != "png" && suffix != "svg") path += ".png";
+    const QByteArray picture = suffix == "pdf"   ? PdfPicture()
+                               : suffix == "svg" ? SvgPicture()
+                                                 : PngPicture();
     const QString error = picture.isEmpty() ? QStringLiteral("the picture could not be drawn")
                                             : SafeFile::Write(path, picture);
     if (!error.isEmpty())
@@ -765,6 +769,25 @@ QByteArray TScopeForm::PngPicture() const {
     buffer.open(QIODevice::WriteOnly);
     if (!ScopeGraph->toPixmap(ScopeGraph->width(), ScopeGraph->height()).save(&buffer, "PNG"))
         return {};
+    return bytes;
+}
+
+// The chart as vectors in a drawing of its own size.
+QByteArray TScopeForm::SvgPicture() const {
+    const QSize size = ScopeGraph->size();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(), size));
+    svg.setTitle("PXS733 scope");
+    QCPPainter painter;
+    if (!painter.begin(&svg)) return {};
+    painter.setMode(QCPPainter::pmVectorized);
+    ScopeGraph->toPainter(&painter, size.width(), size.height());
+    painter.end();
     return bytes;
 }
 

@@ -92,6 +92,13 @@ private slots:
         QVERIFY(pdf.startsWith("%PDF"));
         QVERIFY(pdf.trimmed().endsWith("%%EOF"));
         QVERIFY(pdf.contains("/MediaBox [0 0 " + QByteArray::number(s.form.ScopeGraph->width())));
+        s.dialogs.savePath = dir.filePath("drawing");
+        s.dialogs.saveFilter = "SVG drawings (*.svg)"; // the type chosen in the dialog
+        s.form.SavePictureButton->click();
+        const QByteArray svg = read(dir.filePath("drawing.svg"));
+        QVERIFY(svg.startsWith("<?xml"));
+        QVERIFY(svg.contains("<svg") && svg.contains("PXS733 scope"));
+        s.dialogs.saveFilter.clear();
 
         for (QPushButton* button : {s.form.ExportDataButton, s.form.SavePictureButton}) {
             s.dialogs.shown.clear();

@@ -183,6 +183,7 @@ void TPXS733MainForm::CreateMenus() {
     };
     StartItem = runItem("StartItem", [this] { StartButtonClick(StartButton); });
     StartDebugItem = runItem("StartDebugItem", [this] { StartButtonClick(StartTMButton); });
+    StartDebugItem->setText("Start (Debug)\tShift+F1");
     PauseItem = runItem("PauseItem", &TPXS733MainForm::PauseButtonClick);
     ScopeItem = runItem("ScopeItem", &TPXS733MainForm::ScopeButtonClick);
     ScopeItem->setText("Scope\tF3");

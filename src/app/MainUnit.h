@@ -48,6 +48,7 @@ class TKvrListBox;
 class TModalDialogs;
 class TSendCommands;
 class TPXS733MainForm;
+struct TRunControls;
 class TToolTipItem;
 class TToolTipManager;
 
@@ -308,6 +309,7 @@ private:
     void SubscribeToSession();
     // Captions, enabled states and timers as the session's state says.
     void ShowRunState();
+    void ShowRunMenu(const TRunControls& Controls);
     void ShowRunMessage(const QString& Text, TRunMessage Kind);
     void StopRun();
     void StopBarTimer();

@@ -24,10 +24,6 @@ using namespace DongleAcceptance;
 
 namespace {
 const QString Outdated = QStringLiteral("  -  OUTDATED");
-
-QString FirmwareText(quint32 Version) {
-    return QString::number(Version, 16).toUpper().rightJustified(4, '0');
-}
 } // namespace
 
 void TPXS733MainForm::KelvraDevList1DeviceChange(bool /*Arrived*/) {
@@ -156,9 +152,8 @@ void TPXS733MainForm::CheckFirmwareVersion(bool RFDetected, qint32 Minimum) {
         EnableStreamingButtons(true);
         return;
     }
-    const QString versions =
-        QStringLiteral("Installed firmware: %1; required: %2 or later.")
-            .arg(FirmwareText(FFirmwareVersion), FirmwareText(quint32(Minimum)));
+    const QString versions = QStringLiteral("Installed firmware: %1; required: %2 or later.")
+                                 .arg(Hex4(FFirmwareVersion), Hex4(quint32(Minimum)));
     MessageBox->KvrAddItem("USB Dongle firmware is outdated!", aError);
     if (DevListBox->count() > 0)
         DevListBox->item(0)->setText(DevListBox->item(0)->text() + Outdated);

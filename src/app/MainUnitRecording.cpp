@@ -66,7 +66,7 @@ Recording::TInfo TPXS733MainForm::RecordingInfo() const {
     info.Application = "pxs733 " + FAppVersion;
     info.Dongle = DevListBox->count() ? DevListBox->item(0)->text().trimmed() : QString();
     info.Serial = KelvraHidTool1->SerialNumber();
-    info.Firmware = QString::number(FFirmwareVersion, 16).toUpper().rightJustified(4, '0');
+    info.Firmware = DongleAcceptance::Hex4(FFirmwareVersion);
     info.Link = CommsCombo->currentText();
     info.Supply = VoltageCombo->currentText();
     QStringList ticked;

@@ -10,7 +10,6 @@
 #include "StreamSetupUnit.h"
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <qcustomplot.h>
@@ -57,15 +56,7 @@ void TPXS733MainForm::ShowRunState() {
     for (QPushButton* b : {ContinueStrButton, WriteButton, ReadButton, DeviceDefaultsButton})
         b->setEnabled(c.DebugEditsEnabled);
     SetFuseEditsEnabled(c.DebugEditsEnabled);
-    StartItem->setText(c.Start + "\tF1");
-    StartDebugItem->setText("Start (Debug)\tShift+F1");
-    PauseItem->setText(c.Pause + "\tF2");
-    PowerItem->setText(c.Power + "\tF4");
-    StartItem->setEnabled(c.StartEnabled);
-    StartDebugItem->setEnabled(c.StartDebugEnabled);
-    PauseItem->setEnabled(c.PauseEnabled);
-    PowerItem->setEnabled(c.PowerEnabled);
-    StreamSetupItem->setEnabled(c.StreamSetupEnabled);
+    ShowRunMenu(c);
 
     // The bars follow a running stream; a paused or ended one shows its last sample.
     if (state.StreamRunning() && !BarTimer->isActive())
@@ -86,6 +77,17 @@ void TPXS733MainForm::ShowRunState() {
         QMetaObject::invokeMethod(
             this, [this] { StartButtonClick(StartButton); }, Qt::QueuedConnection);
     }
+}
+
+void TPXS733MainForm::ShowRunMenu(const TRunControls& Controls) {
+    StartItem->setText(Controls.Start + "\tF1");
+    PauseItem->setText(Controls.Pause + "\tF2");
+    PowerItem->setText(Controls.Power + "\tF4");
+    StartItem->setEnabled(Controls.StartEnabled);
+    StartDebugItem->setEnabled(Controls.StartDebugEnabled);
+    PauseItem->setEnabled(Controls.PauseEnabled);
+    PowerItem->setEnabled(Controls.PowerEnabled);
+    StreamSetupItem->setEnabled(Controls.StreamSetupEnabled);
 }
 
 void TPXS733MainForm::PlayReplay(bool StartNow) {

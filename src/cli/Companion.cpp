@@ -201,7 +201,7 @@ int TCompanion::List() {
             quint32 version = 0;
             FTool.SetKelvraDevList(&FList);
             if (FTool.SetCurrentDevice(i) && FTool.GetCTFWVersion(version) == 0)
-                firmware = QString::number(version, 16).toUpper().rightJustified(4, '0');
+                firmware = DongleAcceptance::Hex4(version);
         }
         QString reason = device->OpenError();
         reason.replace(',', ';');
@@ -383,7 +383,7 @@ Recording::TInfo TCompanion::Info() const {
     info.Application = QStringLiteral("pxs733-cli %1").arg(QCoreApplication::applicationVersion());
     info.Dongle = FList.HidDevices().Name.value(FTool.CurrentDeviceIndex()).trimmed();
     info.Serial = FTool.SerialNumber();
-    info.Firmware = QString::number(FFirmware, 16).toUpper().rightJustified(4, '0');
+    info.Firmware = DongleAcceptance::Hex4(FFirmware);
     info.Link = FSession->State().Link1Wire ? "1-Wire" : "I2C";
     info.Supply = FParser.value("voltage") == "1.8" ? "1.8 V" : "3.3 V";
     info.Stream = "Count Samples, Long Term Averages (LTA), Prox & Touch, Thresholds";

@@ -11,11 +11,11 @@ namespace DongleAcceptance {
 namespace {
 const QString UpdaterSection = QStringLiteral("Kelvra_Upflare");
 const QString UpdaterProgramName = QStringLiteral("Kelvra Upflare");
+} // namespace
 
 QString Hex4(quint32 Value) {
     return QString::number(Value, 16).toUpper().rightJustified(4, '0');
 }
-} // namespace
 
 bool IsCompatible(quint16 ProductID) {
     return ProductID >> 8 == 0x01;

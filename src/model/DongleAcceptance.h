@@ -61,4 +61,7 @@ QString UpdaterProgram(const QString& InstallDir);
 // The updater's minimum-version file in its folder.
 QString MinVerFile(const QString& InstallDir);
 
+// A firmware version or USB ID as four hexadecimal digits: "0105".
+QString Hex4(quint32 Value);
+
 } // namespace DongleAcceptance

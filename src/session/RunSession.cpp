@@ -207,20 +207,16 @@ bool TRunSession::StreamFromTestMode() {
 }
 
 void TRunSession::FailStart() {
-    AbortStreaming();
+    EndBrokenRun();
     Tell(StartError, TRunMessage::Warning);
 }
 
-void TRunSession::AbortStreaming() {
+void TRunSession::EndBrokenRun() {
     FDevice->StopStreaming();
     FDevice->PowerOff();
     FState.Streaming = FState.CTSetup = FState.PowerOn = FState.Paused = FState.DebugMode = false;
     FState.LinkHeld = false;
     Changed();
-}
-
-void TRunSession::EndBrokenRun() {
-    AbortStreaming();
 }
 
 void TRunSession::Stop() {

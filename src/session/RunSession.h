@@ -163,7 +163,6 @@ private:
     bool StreamFromTestMode();
     bool EnterTestModeWithBanks(FuseBanks::TBanks& Banks);
     void FailStart();
-    void AbortStreaming();
     bool PauseStream();
     bool RestartStream();
 

@@ -96,6 +96,14 @@ std::optional<uint> HexNumber(QString Text, uint Limit) {
     return value;
 }
 
+// Bytes as two hexadecimal digits each, separated by blanks, as one line.
+template <typename TBytes> QByteArray HexLine(const TBytes& Bytes) {
+    QStringList digits;
+    for (quint8 byte : Bytes)
+        digits << EngineeringFields::TwoDigits(byte);
+    return digits.join(' ').toLatin1() + '\n';
+}
+
 class TCompanion {
 public:
     TCompanion(const QCommandLineParser& Parser, THidAccess& Hid, int OutFd, int ErrFd)
@@ -282,8 +290,7 @@ int TCompanion::Version() {
     if (!EnsurePowered()) return ExitCode::Failed;
     const auto version = FSession->ReadVersion();
     if (!version) return ExitCode::Failed;
-    Out(EngineeringFields::TwoDigits((*version)[0]).toLatin1() + ' ' +
-        EngineeringFields::TwoDigits((*version)[1]).toLatin1() + '\n');
+    Out(HexLine(*version));
     return ExitCode::Success;
 }
 
@@ -305,8 +312,7 @@ int TCompanion::Read(const QStringList& Args) {
         const quint8 at = quint8(address->first() + i);
         const std::optional<quint8> value = FSession->ReadMemory(at);
         if (!value) return ExitCode::Failed;
-        Out(EngineeringFields::TwoDigits(at).toLatin1() + ' ' +
-            EngineeringFields::TwoDigits(*value).toLatin1() + '\n');
+        Out(HexLine(std::array{at, *value}));
     }
     return ExitCode::Success;
 }
@@ -331,7 +337,7 @@ int TCompanion::Indirect(const QStringList& Args) {
                                                                  : ExitCode::Failed;
     const std::optional<quint8> value = FSession->ReadIndirect((*bytes)[0]);
     if (!value) return ExitCode::Failed;
-    Out(EngineeringFields::TwoDigits(*value).toLatin1() + '\n');
+    Out(HexLine(std::array{*value}));
     return ExitCode::Success;
 }
 
@@ -346,14 +352,8 @@ int TCompanion::Banks(const QStringList& Args) {
     std::optional<FuseBanks::TBanks> banks = FSession->EnterDebugMode();
     if (!banks) return ExitCode::Failed;
     if (write) std::copy(given->begin(), given->end(), banks->begin());
-    if (!FSession->WriteBanks(*banks) || !FSession->LeaveDebugMode(*banks) || !FSession->Pause())
-        return ExitCode::Failed;
-    if (read) {
-        QByteArray line;
-        for (quint8 bank : *banks)
-            line += EngineeringFields::TwoDigits(bank).toLatin1() + ' ';
-        Out(line.trimmed() + '\n');
-    }
+    if (!FSession->LeaveDebugMode(*banks) || !FSession->Pause()) return ExitCode::Failed;
+    if (read) Out(HexLine(*banks));
     return ExitCode::Success;
 }
 
@@ -371,10 +371,7 @@ int TCompanion::Strap(const QStringList& Args) {
     }
     const std::optional<TStraps> straps = FSession->ReadStraps();
     if (!straps) return ExitCode::Failed;
-    QByteArray line;
-    for (quint8 value : straps->Values)
-        line += EngineeringFields::TwoDigits(value).toLatin1() + ' ';
-    Out(line.trimmed() + '\n');
+    Out(HexLine(straps->Values));
     return ExitCode::Success;
 }
 

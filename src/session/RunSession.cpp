@@ -371,7 +371,7 @@ std::optional<TBanks> TRunSession::RestoreDefaults() {
 }
 
 bool TRunSession::LeaveDebugMode(const TBanks& Banks) {
-    WriteBanks(Banks);
+    const bool written = WriteBanks(Banks);
     // Whether or not the IC resumes, debug mode ends; only the message tells.
     FState.DebugMode = false;
     Changed();
@@ -386,7 +386,7 @@ bool TRunSession::LeaveDebugMode(const TBanks& Banks) {
         Tell("Streaming resumed", TRunMessage::Info);
     else
         Tell(CommsError, TRunMessage::Error);
-    return resumed;
+    return written && resumed;
 }
 
 bool TRunSession::PauseStream() {

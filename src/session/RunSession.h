@@ -139,6 +139,7 @@ public:
     // Powers the IC off, forgets banks 0 to 3 and enters debug mode again.
     std::optional<FuseBanks::TBanks> RestoreDefaults();
     // Writes the banks and streams again with them in force; debug mode ends either way.
+    // True when both the write and the return to streaming succeeded.
     bool LeaveDebugMode(const FuseBanks::TBanks& Banks);
 
     // Engineering tools. Reads pause a running stream and restart it; no address reports

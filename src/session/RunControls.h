@@ -6,7 +6,8 @@
 
 // What the run controls show for a run's state: captions and enabled states, in one place.
 struct TRunControls {
-    QString StateName; // "Idle", "Powered", "Streaming", "Paused" or "Debug mode"
+    // "Idle", "Powered", "Streaming", "Paused", "Debug mode" or "Waiting for dongle"
+    QString StateName;
     QString Start;     // "Start", "Stop" or, in debug mode, "Resume"
     QString Pause;     // "Pause" or "Resume"
     QString Power;     // "Power On" or "Power Off"

@@ -4,6 +4,7 @@
 #include "HIDToolsErrorCodes.h"
 #include "KelvraHIDTool.h"
 #include "KelvraPXS731.h"
+#include "RunControls.h"
 
 #include <QThread>
 
@@ -25,10 +26,25 @@ TFixedStreamSetUp::TFixedStreamSetUp(TStreamChoice Choice) : FChoice(Choice.With
     SetupStreaming(true);
 }
 
+QString TDongleAbsence::Text() const {
+    return QStringLiteral("Dongle %1 away from %2 to %3 (%4 s)")
+        .arg(Serial, Gone.toString(Qt::ISODateWithMs), Back.toString(Qt::ISODateWithMs))
+        .arg(double(Gone.msecsTo(Back)) / 1000, 0, 'f', 1);
+}
+
 TRunSession::TRunSession(TKelvraHidTool& Tool, QObject* Parent)
     : QObject(Parent), FTool(Tool), FDevice(new TPXS731Device(this)) {
     FDevice->setObjectName("PXS731Device1");
     Configure();
+    FWaitTimer.setSingleShot(true);
+    FRestoreTimer.setSingleShot(true);
+    connect(&FRestoreTimer, &QTimer::timeout, this, &TRunSession::RestoreRun);
+    connect(&FWaitTimer, &QTimer::timeout, this, [this] {
+        EndWait(QStringLiteral("Dongle %1 did not return within %2 s; the run ended")
+                    .arg(FKept->Serial)
+                    .arg(FReconnectMs / 1000.0),
+                TRunMessage::Error);
+    });
     FDeviceEvents[0] = FDevice->OnStreaming.Subscribe(
         [this](quint16 Size, quint8, const quint8* Data) { Decode(Data, Size); });
     FDeviceEvents[1] = FDevice->OnStreamingDataMissed.Subscribe([this](quint8) { OnDataMissed(); });
@@ -60,6 +76,8 @@ void TRunSession::Configure() {
 }
 
 void TRunSession::Changed() {
+    // Noted while the dongle is still there: when it goes, the run waits for this serial.
+    if (FState.PowerOn) FRunSerial = FTool.SerialNumber();
     OnStateChanged();
 }
 
@@ -84,6 +102,10 @@ quint16 TRunSession::StartStream() {
 }
 
 void TRunSession::SetDongleUsable(bool Usable) {
+    if (!Usable && FKept && FTool.SerialNumber() == FKept->Serial)
+        EndWait(QStringLiteral("Dongle %1 returned but cannot be used; the run ended")
+                    .arg(FKept->Serial),
+                TRunMessage::Error);
     if (FState.DongleUsable == Usable) return;
     FState.DongleUsable = Usable;
     Changed();
@@ -94,11 +116,74 @@ void TRunSession::DevicesChanged() {
 }
 
 void TRunSession::DongleGone() {
-    if (!FState.Running()) return;
+    const TRunState was = FState;
+    if (!was.Running() && !was.PowerOn) return; // nothing to end, or already waiting
     FState.DebugMode = FState.Streaming = FState.Paused = FState.PowerOn = FState.CTSetup = false;
+    if (FReconnectMs > 0 && !FRunSerial.isEmpty()) {
+        FKept = TKeptRun{FRunSerial, was, FDebugStart, FReturnTo1Wire || was.Link1Wire,
+                         QDateTime::currentDateTimeUtc()};
+        FState.Waiting = true;
+        FWaitTimer.start(FReconnectMs);
+        Changed();
+        Tell(QStringLiteral("Dongle %1 unplugged; waiting for it to return").arg(FRunSerial),
+             TRunMessage::Error);
+        return;
+    }
     FState.LinkHeld = false;
     Changed();
-    Tell("Streaming device disconnected!", TRunMessage::Error);
+    if (was.Running()) Tell("Streaming device disconnected!", TRunMessage::Error);
+}
+
+void TRunSession::EndWait(const QString& Text, TRunMessage Kind) {
+    FKept.reset();
+    FWaitTimer.stop();
+    FRestoreTimer.stop();
+    FState.Waiting = FState.LinkHeld = false;
+    Changed();
+    Tell(Text, Kind);
+}
+
+void TRunSession::DongleReady() {
+    if (!FKept || !FState.DongleUsable || FTool.SerialNumber() != FKept->Serial) return;
+    // Put back once the dongle has stayed a moment (a loose cable comes and goes), and not
+    // from inside the caller's handling of the change, which may be a modal question's.
+    FRestoreTimer.start(RestoreSettleMs);
+}
+
+void TRunSession::RestoreRun() {
+    // The dongle may have gone again, or another one been chosen, since it was ready.
+    if (!FKept || !FState.DongleUsable || !FTool.CurrentDevice() ||
+        FTool.SerialNumber() != FKept->Serial)
+        return;
+    const TKeptRun run = *std::exchange(FKept, std::nullopt);
+    FWaitTimer.stop();
+    FState.Waiting = FState.LinkHeld = false;
+    Changed();
+    if (!PutBack(run)) {
+        Tell(QStringLiteral("Dongle %1 returned, but its run could not be put back").arg(run.Serial),
+             TRunMessage::Error);
+        return;
+    }
+    const TDongleAbsence absence{run.Serial, run.Gone, QDateTime::currentDateTimeUtc()};
+    const TRunControls was = RunControls(run.State, true);
+    Tell(QStringLiteral("Dongle %1 returned after %2 s: run restored (%3, %4)")
+             .arg(run.Serial)
+             .arg(double(absence.Gone.msecsTo(absence.Back)) / 1000, 0, 'f', 1)
+             .arg(was.StateName.toLower(), FState.Link1Wire ? "1-Wire" : "I2C"),
+         TRunMessage::Info);
+    OnRunRestored(absence);
+}
+
+bool TRunSession::PutBack(const TKeptRun& Run) {
+    const TRunState& was = Run.State;
+    if (!was.Running()) return SetUpDongle() && (FState.PowerOn || PowerOn());
+    ChooseLink(Run.StartLink1Wire);
+    if (!Start(Run.DebugStart)) return false;
+    // The IC starts from its fuses: the banks last written go back in through debug mode.
+    const bool banks = SavedConfiguration(FSavedBanks);
+    if ((was.DebugMode || banks) && !EnterDebugMode()) return false;
+    if (!was.DebugMode && banks && !LeaveDebugMode(FSavedBanks)) return false;
+    return !was.Paused || Pause();
 }
 
 bool TRunSession::SetUpDongle() {
@@ -147,6 +232,7 @@ bool TRunSession::SetSupply(bool Supply3V3) {
 }
 
 bool TRunSession::Start(bool Debug) {
+    FDebugStart = Debug;
     FReturnTo1Wire = Debug && FState.Link1Wire;
     if (Debug) {
         SetLink(false);
@@ -220,6 +306,16 @@ void TRunSession::EndBrokenRun() {
 }
 
 void TRunSession::Stop() {
+    if (FState.Waiting) {
+        PowerOff(); // ends the wait
+        if (std::exchange(FReturnTo1Wire, false)) {
+            // No dongle to switch off: only the link the run was started on comes back.
+            ChooseLink(true);
+            OnLinkChanged(true);
+            Changed();
+        }
+        return;
+    }
     PowerOff();
     FState.LinkHeld = false;
     Changed();
@@ -230,6 +326,10 @@ void TRunSession::Stop() {
 }
 
 bool TRunSession::PowerOn() {
+    if (FState.Waiting) {
+        PowerOff(); // ends the wait
+        return false;
+    }
     if (!FState.CTSetup) {
         if (!Report(FDevice->SetupCT())) return false;
         FState.CTSetup = true;
@@ -243,6 +343,12 @@ bool TRunSession::PowerOn() {
 }
 
 void TRunSession::PowerOff() {
+    if (FState.Waiting) {
+        FSavedBanks = {};
+        EndWait(QStringLiteral("Stopped waiting for dongle %1; the run ended").arg(FKept->Serial),
+                TRunMessage::Info);
+        return;
+    }
     // Debug mode ends with the power too; in debug mode the dongle has no stream to stop.
     const bool streaming = FState.StreamRunning();
     FSavedBanks = {}; // the IC starts from its fuses next time

@@ -5,9 +5,12 @@
 #include "SampleDecoder.h"
 #include "StreamLayout.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -55,6 +58,8 @@ struct TRunState {
     // A run holds the link from its start until it is stopped, fails or its dongle goes;
     // switching the power off alone does not give it back.
     bool LinkHeld = false;
+    // The run's dongle went; the run is put back when the dongle returns in time.
+    bool Waiting = false;
 
     bool Running() const { return Streaming || Paused || DebugMode; }
     // The dongle streams (not paused, not in debug mode).
@@ -66,6 +71,16 @@ struct TRunState {
 struct TStraps {
     static constexpr std::array<quint8, 4> Addresses{0x53, 0x79, 0x7A, 0xDF};
     std::array<quint8, 4> Values{};
+};
+
+// The time a run's dongle was away, from its unplugging to the run being put back.
+struct TDongleAbsence {
+    QString Serial;
+    QDateTime Gone;
+    QDateTime Back;
+
+    // "Dongle SIM000001 away from 2026-12-11T03:20:01.123Z to ...Z (2.3 s)"
+    QString Text() const;
 };
 
 // One run of the IC on the selected dongle: set-up, power, start, pause, stop, debug mode with
@@ -99,13 +114,25 @@ public:
     TEvent<bool> OnLinkChanged;
     // The IC's version was read: "PP : SS".
     TEvent<const QString&> OnVersion;
+    // The run was put back after its dongle returned; the samples of the absence are missing.
+    TEvent<const TDongleAbsence&> OnRunRestored;
 
     // The selected dongle was accepted or refused.
     void SetDongleUsable(bool Usable);
     // The dongles changed: the selected one needs a new set-up.
     void DevicesChanged();
-    // The selected dongle went away: a run is over without a command.
+    // The selected dongle went away: a powered IC or a run is over without a command, or,
+    // with a reconnect limit, waits for the dongle to return.
     void DongleGone();
+    // How long a run waits for its dongle to return; 0 ends it at once.
+    void SetReconnectLimit(int Ms) { FReconnectMs = std::max(Ms, 0); }
+    int ReconnectLimit() const { return FReconnectMs; }
+    // The serial of the dongle the run waits for; empty when it waits for none.
+    QString WaitingFor() const { return FKept ? FKept->Serial : QString(); }
+    // The selected dongle was accepted after the dongles changed: when it is the one the run
+    // waits for, the run is put back once the dongle has stayed for RestoreSettleMs.
+    void DongleReady();
+    static constexpr int RestoreSettleMs = 250;
     // Sets the dongle up for the link; an IC an earlier program left powered is taken as it
     // is (the dongle refuses a set-up while it powers the IC).
     bool SetUpDongle();
@@ -116,7 +143,8 @@ public:
     void ChooseLink(bool OneWire);
     bool SetSupply(bool Supply3V3);
 
-    // Run control. Start and Resume report a failure with a warning as well.
+    // Run control. Start and Resume report a failure with a warning as well. Stop and the
+    // power end the wait for a dongle instead.
     bool Start(bool Debug);
     void Stop();
     bool PowerOn();
@@ -154,6 +182,15 @@ public:
     std::optional<std::array<quint8, 2>> ReadVersion();
 
 private:
+    // What a run was when its dongle went.
+    struct TKeptRun {
+        QString Serial;
+        TRunState State;
+        bool DebugStart = false;
+        bool StartLink1Wire = true; // the link the run was started on
+        QDateTime Gone;
+    };
+
     void Configure();
     void Changed();
     void Tell(const QString& Text, TRunMessage Kind);
@@ -166,6 +203,9 @@ private:
     void FailStart();
     bool PauseStream();
     bool RestartStream();
+    void EndWait(const QString& Text, TRunMessage Kind);
+    void RestoreRun();
+    bool PutBack(const TKeptRun& Run);
 
     TKelvraHidTool& FTool;
     TFixedStreamSetUp FOwnSetUp;
@@ -173,6 +213,12 @@ private:
     TPXS731Device* FDevice;
     TRunState FState;
     bool FReturnTo1Wire = false; // a debug start switched the link from 1-Wire
+    bool FDebugStart = false;
+    QString FRunSerial; // the dongle that powers the IC
+    int FReconnectMs = 0;
+    std::optional<TKeptRun> FKept;
+    QTimer FWaitTimer;
+    QTimer FRestoreTimer;
     FuseBanks::TBanks FSavedBanks{};
     std::array<TSubscription, 3> FDeviceEvents;
 };

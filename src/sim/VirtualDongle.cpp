@@ -408,6 +408,7 @@ void TVirtualDongle::Unplugged() {
     std::lock_guard lock(FLock);
     StopStreamingLocked();
     FState.Powered = false;
+    FIC->SetPower(false); // the IC loses its supply with the dongle
 }
 
 void TVirtualDongle::PacerLoop() {

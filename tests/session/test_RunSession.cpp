@@ -242,6 +242,162 @@ TEST_F(SessionTest, ToolsNeedPowerAndAnAddress) {
     session->Stop();
 }
 
+// A run whose dongle is unplugged and plugged back.
+struct ReplugTest : SessionTest {
+    static constexpr int LimitMs = 60000;
+    QList<TDongleAbsence> restored;
+    TSubscription restoredTold;
+
+    void SetUp() override {
+        SessionTest::SetUp();
+        session->SetReconnectLimit(LimitMs);
+        restoredTold =
+            session->OnRunRestored.Subscribe([this](const TDongleAbsence& a) { restored << a; });
+    }
+    // What the window does when the dongle list changes.
+    void Unplug() {
+        hid.Unplug(dongle);
+        ProcessPostedEvents();
+        session->DevicesChanged();
+        session->DongleGone();
+    }
+    void Plug(const std::shared_ptr<TVirtualDongle>& Which) {
+        hid.Plug(Which);
+        ProcessPostedEvents();
+        session->DevicesChanged();
+        tool.SetCurrentDevice(0);
+        session->DongleReady();
+    }
+    // Until the run is put back or the settling time is well over.
+    void WaitForRestore() {
+        ProcessEventsUntil([this] { return !session->State().Waiting; },
+                           2 * TRunSession::RestoreSettleMs);
+    }
+    std::array<quint8, 4> IcBanks() const {
+        std::array<quint8, 4> banks{};
+        std::copy_n(ic->Banks().begin(), 4, banks.begin());
+        return banks;
+    }
+};
+
+TEST_F(ReplugTest, ARunIsPutBackAsItWasWhenItsDongleReturns) {
+    const FuseBanks::TBanks written{0x40, 0x05, 0x25, 0x13, 0x00};
+    struct Case {
+        const char* name;
+        std::function<void(TRunSession&)> run;
+        const char* state;
+        bool streams;
+        bool banks;
+    } const cases[] = {
+        {"powered", [](TRunSession& s) { s.PowerOn(); }, "SP-----", false, false},
+        {"streaming", [](TRunSession& s) { s.Start(false); }, "SPT--L-", true, false},
+        {"paused", [](TRunSession& s) { s.Start(false), s.Pause(); }, "SP-Z-L-", false, false},
+        {"debug mode with written banks",
+         [&](TRunSession& s) { s.Start(true), s.EnterDebugMode(), s.WriteBanks(written); },
+         "SPT-DLI", false, true},
+        {"streaming with written banks",
+         [&](TRunSession& s) { s.Start(true), s.EnterDebugMode(), s.LeaveDebugMode(written); },
+         "SPT--LI", true, true},
+    };
+    for (const Case& c : cases) {
+        c.run(*session);
+        ASSERT_EQ(State(), c.state) << c.name;
+        Unplug();
+        EXPECT_TRUE(session->State().Waiting) << c.name;
+        EXPECT_EQ(messages.last(), "E:Dongle SIM000001 unplugged; waiting for it to return")
+            << c.name;
+        Plug(dongle);
+        WaitForRestore();
+        EXPECT_EQ(State(), c.state) << c.name;
+        EXPECT_FALSE(session->State().Waiting) << c.name;
+        EXPECT_TRUE(messages.last().startsWith("Dongle SIM000001 returned after ")) << c.name;
+        EXPECT_EQ(dongle->State().Streaming, c.streams) << c.name;
+        if (c.banks) {
+            EXPECT_EQ(IcBanks(), (std::array<quint8, 4>{0x40, 0x05, 0x25, 0x13})) << c.name;
+        }
+        ASSERT_EQ(restored.size(), 1) << c.name;
+        EXPECT_EQ(restored[0].Serial, "SIM000001");
+        EXPECT_LE(restored[0].Gone, restored[0].Back);
+        restored.clear();
+        session->Stop();
+    }
+}
+
+TEST_F(ReplugTest, TheWaitEndsByTimeUserOrRefusal) {
+    auto other = std::make_shared<TVirtualDongle>(
+        TVirtualDongleConfig{.Serial = QStringLiteral("OTHER1")}, ic);
+    struct Case {
+        const char* name;
+        std::function<void(ReplugTest&)> act;
+        const char* told; // the last line
+    } const cases[] = {
+        {"time limit",
+         [](ReplugTest& t) {
+             ProcessEventsUntil([&] { return !t.session->State().Waiting; }, 1000);
+         },
+         "E:Dongle SIM000001 did not return within 0.1 s; the run ended"},
+        {"stop", [](ReplugTest& t) { t.session->Stop(); },
+         "Stopped waiting for dongle SIM000001; the run ended"},
+        {"power", [](ReplugTest& t) { t.session->PowerOn(); },
+         "Stopped waiting for dongle SIM000001; the run ended"},
+        {"refused on return",
+         [](ReplugTest& t) {
+             t.Plug(t.dongle);
+             t.session->SetDongleUsable(false);
+             t.session->SetDongleUsable(true);
+         },
+         "E:Dongle SIM000001 returned but cannot be used; the run ended"},
+    };
+    session->SetReconnectLimit(100);
+    for (const Case& c : cases) {
+        ASSERT_TRUE(session->Start(false)) << c.name;
+        Unplug();
+        c.act(*this);
+        EXPECT_FALSE(session->State().Waiting) << c.name;
+        EXPECT_EQ(State(), "-------") << c.name;
+        EXPECT_EQ(messages.last(), c.told) << c.name;
+        // Nothing is put back afterwards.
+        if (!hid.Enumerate().isEmpty()) Unplug();
+        Plug(dongle);
+        ProcessEventsUntil([] { return false; }, 2 * TRunSession::RestoreSettleMs);
+        EXPECT_TRUE(restored.isEmpty()) << c.name;
+        EXPECT_EQ(State(), "-------") << c.name;
+    }
+
+    // Another dongle is not taken over: the run waits on for its own.
+    session->SetReconnectLimit(LimitMs);
+    ASSERT_TRUE(session->Start(false));
+    Unplug();
+    Plug(other);
+    WaitForRestore();
+    EXPECT_TRUE(session->State().Waiting);
+    EXPECT_EQ(session->WaitingFor(), "SIM000001");
+}
+
+TEST_F(ReplugTest, AFlappingDongleIsPutBackOnceItStays) {
+    ASSERT_TRUE(session->Start(false));
+    messages.clear();
+    for (int i = 0; i < 10; ++i) {
+        Unplug();
+        Plug(dongle);
+    }
+    WaitForRestore();
+    EXPECT_EQ(State(), "SPT--L-");
+    EXPECT_EQ(restored.size(), 1);
+    // One line for the first unplug (the run waits from then on) and one for the return.
+    EXPECT_EQ(messages.filter("unplugged").size(), 1);
+    EXPECT_EQ(messages.filter("returned after").size(), 1);
+
+    // A return whose putting back fails (as when the dongle goes again meanwhile): the run
+    // ends and says so once.
+    Unplug();
+    Plug(dongle);
+    Fail(DongleCode::StartStreaming);
+    WaitForRestore();
+    EXPECT_EQ(State(), "-------");
+    EXPECT_EQ(messages.last(), "E:Dongle SIM000001 returned, but its run could not be put back");
+}
+
 TEST(RunControls, FollowTheState) {
     struct Case {
         const char* name;
@@ -281,6 +437,10 @@ TEST(RunControls, FollowTheState) {
          {.DongleUsable = true, .LinkHeld = true},
          "Idle: Start/Pause/Power On",
          "SD-PC----"},
+        {"waiting for the dongle",
+         {.DongleUsable = true, .Link1Wire = false, .LinkHeld = true, .Waiting = true},
+         "Waiting for dongle: Stop/Pause/Power Off",
+         "S--P-----"},
     };
     for (const Case& c : cases) {
         const TRunControls r = RunControls(c.state, true);

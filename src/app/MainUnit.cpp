@@ -92,6 +92,7 @@ TPXS733MainForm::TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid,
         [this](QObject*, bool Arrived) { KelvraDevList1DeviceChange(Arrived); });
     KelvraDevList1->Activate();
     Session = new TRunSession(*KelvraHidTool1, this);
+    Session->SetReconnectLimit(DefaultReconnectSeconds * 1000);
     Session->setObjectName("Session");
     PXS731Device1 = &Session->Device();
     SubscribeToDevice();

@@ -80,6 +80,9 @@ public:
     TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid, const QStringList& UpdaterFolders);
     ~TPXS733MainForm() override;
 
+    // How long a run waits for its unplugged dongle unless the settings file says otherwise.
+    static constexpr int DefaultReconnectSeconds = 60;
+
     // Connects the window to the other five once they all exist.
     void BindWindows(const TPXS733Windows& Windows);
 
@@ -342,6 +345,8 @@ private:
     QString RecordedSetUp() const;
     void EndRecordingOnNewSetUp();
     void RecordSample(const quint8* Data, int Size, const TDecodedSample& Sample);
+    // Samples went missing for the reason given: the next row says so.
+    void RecordGap(const QString& Why);
     void RecordTimerTimer();
     void UpdateRecordControls();
     QString RecordingDuration() const;
@@ -421,7 +426,7 @@ private:
 
     TSubscription FDeviceChange;
     std::array<TSubscription, 3> FDeviceEvents;
-    std::array<TSubscription, 4> FSessionEvents;
+    std::array<TSubscription, 5> FSessionEvents;
     TRunState FShownState; // what the controls showed last
     bool FStartWhenAccepted = false;
     bool FReplay = false;
@@ -446,6 +451,7 @@ private:
     std::unique_ptr<TSampleRecorder> FRecorder;
     QElapsedTimer FRecordClock;
     bool FMissedSinceRecorded = false; // samples went missing since the last one recorded
+    QString FRecordNote;               // why, written before the next row
     QString FRecordedSetUp;
     bool FLeftShiftDown = false;
     bool FRightShiftDown = false;

@@ -24,6 +24,9 @@ using namespace DongleAcceptance;
 
 namespace {
 const QString Outdated = QStringLiteral("  -  OUTDATED");
+const QString NoDongleHint =
+    QStringLiteral("Plug in a Configuration Tool, or choose File > Plug Simulated Dongle to try "
+                   "the application without one.");
 } // namespace
 
 void TPXS733MainForm::KelvraDevList1DeviceChange(bool /*Arrived*/) {
@@ -38,12 +41,16 @@ void TPXS733MainForm::KelvraDevList1DeviceChange(bool /*Arrived*/) {
     Session->DevicesChanged();
     if (KelvraDevList1->HidDevices().Count == 0) {
         StreamingReset();
-        if (!FUpdating) MessageBox->KvrAddItem("No compatible device(s) connected!", aError);
+        if (!FUpdating) {
+            MessageBox->KvrAddItem("No compatible device(s) connected!", aError);
+            MessageBox->KvrAddItem(NoDongleHint, aInfo);
+        }
     } else if (!CheckPresentDongle()) {
         return;
     }
     ApplySupplyRule();
     if (MessagesCategory->Collapsed()) MessagesCategory->Expand();
+    Session->DongleReady();
 }
 
 bool TPXS733MainForm::CheckPresentDongle() {
@@ -53,21 +60,28 @@ bool TPXS733MainForm::CheckPresentDongle() {
 
     // Asked first: a failed reselection leaves no dongle selected.
     const bool wasSelected = KelvraHidTool1->DeviceSelected();
+    // A run waiting for its dongle takes it back as soon as it is listed.
+    const int waitedFor = Session->State().Waiting
+                              ? int(KelvraDevList1->HidDevices().SerialNumber.indexOf(
+                                    Session->WaitingFor()))
+                              : -1;
     bool reselected = false;
-    if (wasSelected && KelvraHidTool1->ReselectDevice()) {
+    if (wasSelected && KelvraHidTool1->ReselectDevice() &&
+        (waitedFor < 0 || KelvraHidTool1->CurrentDeviceIndex() == waitedFor)) {
         reselected = true;
     } else {
-        if (wasSelected) {
+        if (wasSelected && !KelvraHidTool1->DeviceSelected()) {
             FInfoStr.clear();
             StreamingReset();
         }
-        KelvraHidTool1->SetCurrentDevice(0);
+        KelvraHidTool1->SetCurrentDevice(std::max(waitedFor, 0));
     }
+    const int selected = KelvraHidTool1->CurrentDeviceIndex();
 
     const QStringList names = KelvraDevList1->HidDevices().Name;
     if (!IsCompatible(KelvraHidTool1->ProductID())) {
         DevListBox->KvrAddStrings(names, aInfo);
-        DevListBox->KvrSetItemIndex(0);
+        DevListBox->KvrSetItemIndex(selected);
         EnableStreamingButtons(false);
         FValidFirmware = false;
         return false;
@@ -87,8 +101,8 @@ bool TPXS733MainForm::CheckPresentDongle() {
     }
 
     DevListBox->KvrAddStrings(names, aInfo);
-    if (rfDetected) DevListBox->item(0)->setText(" Kelvra - RM800");
-    DevListBox->KvrSetItemIndex(0);
+    if (rfDetected) DevListBox->item(selected)->setText(" Kelvra - RM800");
+    DevListBox->KvrSetItemIndex(selected);
     if (reselected) return false;
 
     if (!FFirmwareCheck || rfError) {
@@ -155,8 +169,7 @@ void TPXS733MainForm::CheckFirmwareVersion(bool RFDetected, qint32 Minimum) {
     const QString versions = QStringLiteral("Installed firmware: %1; required: %2 or later.")
                                  .arg(Hex4(FFirmwareVersion), Hex4(quint32(Minimum)));
     MessageBox->KvrAddItem("USB Dongle firmware is outdated!", aError);
-    if (DevListBox->count() > 0)
-        DevListBox->item(0)->setText(DevListBox->item(0)->text() + Outdated);
+    if (QListWidgetItem* item = DevListBox->currentItem()) item->setText(item->text() + Outdated);
     EnableStreamingButtons(false);
     FValidFirmware = false;
     if (!FUpdaterInstalled) {
@@ -199,8 +212,9 @@ void TPXS733MainForm::FindUpdater() {
 }
 
 void TPXS733MainForm::StreamingReset() {
-    StopRecording(); // the dongle it records is gone, streaming or not
     Session->DongleGone();
+    // The dongle it records is gone, streaming or not; a run waiting for it keeps recording.
+    if (!Session->State().Waiting) StopRecording();
 }
 
 void TPXS733MainForm::EnableStreamingButtons(bool Enabled) {
@@ -231,5 +245,8 @@ void TPXS733MainForm::ApplySupplyRule() {
 }
 
 void TPXS733MainForm::DevListBoxClick() {
-    if (DevListBox->count() > 0 && DevListBox->currentRow() != 0) DevListBox->KvrSetItemIndex(0);
+    // The list shows the selected dongle; a click does not select another.
+    const int selected = KelvraHidTool1->CurrentDeviceIndex();
+    if (selected < DevListBox->count() && DevListBox->currentRow() != selected)
+        DevListBox->KvrSetItemIndex(selected);
 }

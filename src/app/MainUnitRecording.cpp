@@ -88,6 +88,7 @@ void TPXS733MainForm::StartRecording(const QString& Path) {
     FRecordClock.start();
     FRecordedSetUp = RecordedSetUp();
     FMissedSinceRecorded = false;
+    FRecordNote.clear();
     MessageBox->KvrAddItem("Recording to " + Path, aInfo);
     RecordTimer->start();
     UpdateRecordControls();
@@ -137,8 +138,15 @@ void TPXS733MainForm::RecordSample(const quint8* Data, int Size, const TDecodedS
     recorded.Raw = QByteArray(reinterpret_cast<const char*>(Data), length);
     recorded.Decoded = Sample;
     recorded.Missed = FMissedSinceRecorded;
+    recorded.Note = std::exchange(FRecordNote, QString());
     FMissedSinceRecorded = false;
     FRecorder->Add(std::move(recorded));
+}
+
+void TPXS733MainForm::RecordGap(const QString& Why) {
+    if (!Recording()) return;
+    FMissedSinceRecorded = true;
+    FRecordNote = Why;
 }
 
 void TPXS733MainForm::RecordTimerTimer() {
@@ -168,5 +176,6 @@ void TPXS733MainForm::UpdateRecordControls() {
                          .arg(locale.toString(FRecorder->SamplesWritten()))
                          .arg(locale.formattedDataSize(FRecorder->BytesWritten(), 1));
     if (Session->State().Paused) status += " (paused: nothing to record)";
+    if (Session->State().Waiting) status += " (waiting for the dongle)";
     RecordStatusLabel->setText(status);
 }

@@ -27,6 +27,8 @@ void TPXS733MainForm::SubscribeToSession() {
         VersionLbl->setText(Text);
         VersionLbl2->setText(Text);
     });
+    FSessionEvents[4] = Session->OnRunRestored.Subscribe(
+        [this](const TDongleAbsence& Absence) { RecordGap(Absence.Text()); });
 }
 
 void TPXS733MainForm::ShowRunMessage(const QString& Text, TRunMessage Kind) {
@@ -63,8 +65,11 @@ void TPXS733MainForm::ShowRunState() {
         BarTimer->start();
     else if (!state.StreamRunning() && BarTimer->isActive())
         StopBarTimer();
-    // A recording and the scope's updates end with the run or the power.
-    if ((FShownState.Running() && !state.Running()) || (FShownState.PowerOn && !state.PowerOn)) {
+    // A recording and the scope's updates end with the run or the power, not while the run
+    // waits for its dongle.
+    const bool runEnded = (FShownState.Running() || FShownState.Waiting) && !state.Running();
+    const bool powerEnded = FShownState.PowerOn && !state.PowerOn;
+    if (!state.Waiting && (runEnded || powerEnded)) {
         StopRecording();
         FWindows->ScopeForm->UpdateTimer->stop();
     }
@@ -101,7 +106,7 @@ void TPXS733MainForm::StartButtonClick(QPushButton* Sender) {
         ContinueStrButtonClick();
         return;
     }
-    if (Session->State().Running()) {
+    if (Session->State().Running() || Session->State().Waiting) {
         StopRun();
         return;
     }

@@ -40,6 +40,13 @@ const QColor ErrorPanelColour(255, 94, 94);
 const QColor InfoPanelColour(213, 255, 213);
 // The folder of the last file saved, beside the sections of the windows.
 const QString FilesSection = QStringLiteral("Files");
+// How long a run waits for its unplugged dongle to return.
+const QString RunSection = QStringLiteral("Run");
+const QString ReconnectKey = QStringLiteral("ReconnectSeconds");
+constexpr int MaxReconnectSeconds = 600;
+const QString FirstStartHint = QStringLiteral(
+    "To start a run press F1 (Start), Shift+F1 (Start in debug mode) or F4 (Power On); the "
+    "Run menu has them too.");
 } // namespace
 
 TPXS733MainForm::~TPXS733MainForm() {
@@ -81,10 +88,14 @@ void TPXS733MainForm::FormActivate() {
             const QString folder = GetLocalAppDataFolder();
             IniFilePath = MainFormSettings::IniFilePath(folder);
             MainFormSettings::CreateFolders(folder);
+            if (!QFileInfo::exists(IniFilePath)) MessageBox->KvrAddItem(FirstStartHint, aInfo);
             TIniFile ini(IniFilePath);
             MainFormSettings::Load(ini, *this);
             FDialogs.LastFolder = ini.ReadString(FilesSection, "LastFolder", QString());
             FSetupFormIni = false;
+            const int reconnect =
+                ini.ReadInteger(RunSection, ReconnectKey, DefaultReconnectSeconds);
+            Session->SetReconnectLimit(1000 * std::clamp(reconnect, 0, MaxReconnectSeconds));
         } catch (const EIniFileError&) {
             MessageBox->KvrAddItem("Error loading saved settings!", aError);
         }
@@ -111,6 +122,9 @@ void TPXS733MainForm::closeEvent(QCloseEvent* Event) {
         QString error = MainFormSettings::Save(ini, *this);
         if (error.isEmpty() && !FDialogs.LastFolder.isEmpty() &&
             !ini.WriteString(FilesSection, "LastFolder", FDialogs.LastFolder))
+            error = ini.WriteError();
+        if (error.isEmpty() &&
+            !ini.WriteInteger(RunSection, ReconnectKey, Session->ReconnectLimit() / 1000))
             error = ini.WriteError();
         if (!error.isEmpty()) SettingsNotSaved(error);
     }

@@ -39,12 +39,16 @@ QByteArray Number(int Value) {
 
 } // namespace
 
+QByteArray CommentLine(const QString& Text) {
+    QString line = Text;
+    line.replace('\n', ' ').replace('\r', ' ');
+    return "# " + line.toUtf8() + '\n';
+}
+
 QByteArray Header(const TInfo& Info) {
     QByteArray text = Marker + '\n';
     auto comment = [&text](const char* Name, const QString& Value) {
-        QString line = Value;
-        line.replace('\n', ' ').replace('\r', ' ');
-        text += QByteArray("# ") + Name + ": " + line.toUtf8() + '\n';
+        text += CommentLine(QString::fromLatin1(Name) + ": " + Value);
     };
     comment("application", Info.Application);
     comment("dongle", Info.Dongle);
@@ -59,7 +63,9 @@ QByteArray Header(const TInfo& Info) {
 
 QByteArray Row(const TSample& Sample) {
     const TDecodedSample& d = Sample.Decoded;
-    QByteArray row = QByteArray::number(Sample.TimeMs, 'f', 3);
+    QByteArray row;
+    if (!Sample.Note.isEmpty()) row = CommentLine(Sample.Note);
+    row += QByteArray::number(Sample.TimeMs, 'f', 3);
     row += ',' + Number(Sample.Raw.size() > 1 ? quint8(Sample.Raw[1]) : 0);
     row += ',' + (d.CountShown ? Number(d.Counts[0]) : QByteArray());
     row += ',' + (d.LTAShown ? Number(d.LTAs[0]) : QByteArray());
@@ -123,8 +129,12 @@ std::optional<TRow> TReader::Next() {
         if (!ReadHeader()) return std::nullopt;
         FHeaderRead = true;
     }
-    ++FLine;
-    const QByteArray line = ReadLine();
+    QByteArray line;
+    do { // comment lines between rows tell of what happened there, e.g. a gap
+        if (!line.isEmpty()) FComments << QString::fromUtf8(line.mid(2).trimmed());
+        ++FLine;
+        line = ReadLine();
+    } while (line.startsWith('#') && line.endsWith('\n'));
     if (line.isEmpty()) {
         FEnded = true; // the end
         return std::nullopt;

@@ -28,14 +28,18 @@ struct TInfo {
 
 // One sample as it arrived: its time since the recording started, the sample as the dongle
 // sent it (header bytes 0..2 included, byte 1 the sample counter), its decoded values, and
-// whether samples went missing just before it.
+// whether samples went missing just before it, and a comment line written before its row
+// (why they went missing).
 struct TSample {
     double TimeMs = 0;
     QByteArray Raw;
     TDecodedSample Decoded;
     bool Missed = false;
+    QString Note;
 };
 
+// "# Text" and the line end, the text on one line.
+QByteArray CommentLine(const QString& Text);
 // The comment lines and the header row.
 QByteArray Header(const TInfo& Info);
 // The header row's column names, without the line end.
@@ -67,7 +71,7 @@ public:
     std::optional<TRow> Next();
     // Empty, or what was wrong, e.g. "line 7: 12 columns, 18 expected".
     QString Error() const { return FError; }
-    // The comment lines read so far, without their "# ".
+    // The comment lines read so far (the header's, then those between rows), without "# ".
     const QStringList& Comments() const { return FComments; }
 
 private:

@@ -364,6 +364,7 @@ private slots:
         };
         for (const Case& c : cases) {
             Application app;
+            app.form->Session->SetReconnectLimit(0); // the run ends at once
             TSubscription unplugger;
             if (c.unplugAtRequest)
                 unplugger = app.form->KelvraHidTool1->OnSendCommands.Subscribe(

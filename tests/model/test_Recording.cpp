@@ -87,14 +87,25 @@ TEST(Recording, HeaderAndRows) {
 }
 
 TEST(Recording, ReaderGivesBackWhatWasWritten) {
-    const TRead read = ReadAll(FileText({MakeSample(0, 1, 990), MakeSample(0.125, 3, 991, true)}));
-    EXPECT_TRUE(read.error.isEmpty()) << read.error.toStdString();
-    ASSERT_EQ(read.rows.size(), 2);
-    EXPECT_EQ(read.rows[1].Line, 12);
-    EXPECT_DOUBLE_EQ(read.rows[1].TimeMs, 0.125);
-    EXPECT_EQ(read.rows[1].Counter, 3);
-    EXPECT_TRUE(read.rows[1].Missed);
-    EXPECT_EQ(read.rows[1].Raw, MakeSample(0, 3, 0).Raw);
+    // A gap's note is a comment line of its own before the row after the gap.
+    TSample afterGap = MakeSample(0.125, 3, 991, true);
+    afterGap.Note = "Dongle S1 away\nfor 2 s";
+    ASSERT_TRUE(Row(afterGap).startsWith("# Dongle S1 away for 2 s\n"));
+    QByteArray text = FileText({MakeSample(0, 1, 990), afterGap});
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    TReader reader(buffer);
+    QList<TRow> rows;
+    while (const std::optional<TRow> row = reader.Next())
+        rows << *row;
+    EXPECT_TRUE(reader.Error().isEmpty()) << reader.Error().toStdString();
+    EXPECT_EQ(reader.Comments().last(), "Dongle S1 away for 2 s");
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[1].Line, 13);
+    EXPECT_DOUBLE_EQ(rows[1].TimeMs, 0.125);
+    EXPECT_EQ(rows[1].Counter, 3);
+    EXPECT_TRUE(rows[1].Missed);
+    EXPECT_EQ(rows[1].Raw, MakeSample(0, 3, 0).Raw);
 }
 
 TEST(Recording, BadFilesEndWithTheLineAndKeepTheRowsBefore) {

@@ -171,6 +171,12 @@ void TPXS733MainForm::CreateMenus() {
     RecordItem = file->addAction("Record...", this, &TPXS733MainForm::RecordButtonClick);
     RecordItem->setObjectName("RecordItem");
     file->addSeparator();
+    // Offered by the program start, which owns the simulator.
+    SimDongleItem =
+        file->addAction("Plug Simulated Dongle", this, &TPXS733MainForm::SimDongleItemClick);
+    SimDongleItem->setObjectName("SimDongleItem");
+    SimDongleItem->setVisible(false);
+    file->addSeparator();
     ExitItem = file->addAction("&Exit", this, &QWidget::close);
     ExitItem->setObjectName("ExitItem");
 

@@ -19,6 +19,7 @@
 #include <QTime>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -102,6 +103,10 @@ public:
     // The run plays a recording: the status bar says so, and with StartNow it starts as soon
     // as the replay's dongle is accepted.
     void PlayReplay(bool StartNow);
+    // File > Plug Simulated Dongle plugs the simulator's dongle in or out through Plug, which
+    // returns whether it is plugged in.
+    void OfferSimulatedDongle(std::function<bool(bool)> Plug, bool Plugged);
+    void SimDongleItemClick();
     // Live display (MainUnitDisplay.cpp): a decoded sample with the bytes it came in.
     void PXS731Device1Streaming(const TDecodedSample& Sample, const quint8* Data, int Size);
     int GetChannelCount(int Index) const;
@@ -228,6 +233,7 @@ public:
     QPushButton* GetVersionButton;
     QLabel* VersionLbl;
     QAction* RecordItem;
+    QAction* SimDongleItem;
     QAction* ExitItem;
     // The Run menu: the run buttons with their keys, enabled and named as the buttons are.
     QAction* StartItem;
@@ -313,6 +319,7 @@ private:
     // Captions, enabled states and timers as the session's state says.
     void ShowRunState();
     void ShowRunMenu(const TRunControls& Controls);
+    void ShowSimDongleItem();
     void ShowRunMessage(const QString& Text, TRunMessage Kind);
     void StopRun();
     void StopBarTimer();
@@ -452,6 +459,8 @@ private:
     QElapsedTimer FRecordClock;
     bool FMissedSinceRecorded = false; // samples went missing since the last one recorded
     QString FRecordNote;               // why, written before the next row
+    std::function<bool(bool)> FPlugSimulated;
+    bool FSimulatedPlugged = false;
     QString FRecordedSetUp;
     bool FLeftShiftDown = false;
     bool FRightShiftDown = false;

@@ -250,3 +250,20 @@ void TPXS733MainForm::DevListBoxClick() {
     if (selected < DevListBox->count() && DevListBox->currentRow() != selected)
         DevListBox->KvrSetItemIndex(selected);
 }
+
+void TPXS733MainForm::OfferSimulatedDongle(std::function<bool(bool)> Plug, bool Plugged) {
+    FPlugSimulated = std::move(Plug);
+    FSimulatedPlugged = Plugged;
+    SimDongleItem->setVisible(true);
+    ShowSimDongleItem();
+}
+
+void TPXS733MainForm::SimDongleItemClick() {
+    FSimulatedPlugged = FPlugSimulated(!FSimulatedPlugged);
+    ShowSimDongleItem();
+}
+
+void TPXS733MainForm::ShowSimDongleItem() {
+    SimDongleItem->setText(FSimulatedPlugged ? "Unplug Simulated Dongle"
+                                             : "Plug Simulated Dongle");
+}

@@ -1,5 +1,6 @@
 // Program start: creates the six windows in their order and runs until the main window closes.
 #include "HidApiAccess.h"
+#include "JoinedHidAccess.h"
 #include "KvrListBox.h"
 #include "MainUnit.h"
 #include "ModalDialogs.h"
@@ -169,6 +170,26 @@ std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessage
     return std::make_shared<TReplayIC>(next, speed);
 }
 
+// The simulator's dongle, plugged in and out as File > Plug Simulated Dongle asks.
+class TSimulatedDongle {
+public:
+    TSimulatedDongle(TSimHidAccess& Hid, std::shared_ptr<TVirtualDongle> Dongle)
+        : FHid(Hid), FDongle(std::move(Dongle)) {}
+    // Plugs it in or out; returns whether it is plugged in.
+    bool Plug(bool In) {
+        if (In && !FDongle->PluggedIn()) FHid.Plug(FDongle);
+        if (!In) FHid.Unplug(FDongle);
+        return FDongle->PluggedIn();
+    }
+    // The firmware updater plugged in an updated dongle instead.
+    void Replaced(std::shared_ptr<TVirtualDongle> Dongle) { FDongle = std::move(Dongle); }
+    std::shared_ptr<TVirtualDongle> Dongle() const { return FDongle; }
+
+private:
+    TSimHidAccess& FHid;
+    std::shared_ptr<TVirtualDongle> FDongle;
+};
+
 // Answers --help, --version and a command line that does not parse; nothing when the
 // program is to run.
 std::optional<int> AnswerCommandLine(int argc, char** argv) {
@@ -240,35 +261,45 @@ int main(int argc, char** argv) {
     TadpInstanceControl adpInstanceControl1;
     if (!adpInstanceControl1.Register(QCoreApplication::applicationFilePath())) return 0;
 
-    // The HID access outlives every window; the messages of a replay outlive the access.
+    // The HID accesses outlive every window; the messages of a replay outlive the accesses.
+    // The simulated dongle is plugged in from the start with --simulate or --replay, and
+    // from File > Plug Simulated Dongle beside the real ones otherwise.
     TMessagePoster replayMessages;
     QString recordedLink;
-    std::unique_ptr<THidAccess> hid;
+    QString error;
+    std::optional<SimOptions::TSimulation> simulation = SimOptions::Read(parser, error);
+    if (!simulation) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+    const bool simulate = parser.isSet("simulate") || parser.isSet("replay");
+    std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
+    if (parser.isSet("replay")) {
+        ic = ReplayedIC(parser, replayMessages, recordedLink);
+        if (!ic) return 2;
+        simulation->Config.SampleRate = TVirtualDongle::MaxSampleRate; // the finest pace
+    }
+    TSimHidAccess simulated;
+    TSimulatedDongle simulatedDongle(simulated, SimOptions::MakeDongle(*simulation, ic));
+    std::unique_ptr<THidApiAccess> real;
+    std::unique_ptr<TJoinedHidAccess> joined;
+    THidAccess* hid = &simulated;
     std::unique_ptr<TSimUpdater> updater;
     QStringList updaterFolders =
         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
-    if (parser.isSet("simulate") || parser.isSet("replay")) {
-        QString error;
-        auto simulation = SimOptions::Read(parser, error);
-        if (!simulation) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 2;
-        }
-        std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
-        if (parser.isSet("replay")) {
-            ic = ReplayedIC(parser, replayMessages, recordedLink);
-            if (!ic) return 2;
-            simulation->Config.SampleRate = TVirtualDongle::MaxSampleRate; // the finest pace
-        }
-        auto access = std::make_unique<TSimHidAccess>();
-        auto dongle = SimOptions::MakeDongle(*simulation, ic);
-        access->Plug(dongle);
+    if (simulate) {
+        simulatedDongle.Plug(true);
         // The simulated updater brings every model to the simulator's default firmware.
-        updater = std::make_unique<TSimUpdater>(*access, dongle, TVirtualDongleConfig{}.Firmware);
+        updater = std::make_unique<TSimUpdater>(simulated, simulatedDongle.Dongle(),
+                                                TVirtualDongleConfig{}.Firmware);
+        QObject::connect(updater.get(), &TSimUpdater::Updated, [&] {
+            simulatedDongle.Replaced(updater->Dongle());
+        });
         updaterFolders = {updater->ConfigFolder()};
-        hid = std::move(access);
     } else {
-        hid = std::make_unique<THidApiAccess>();
+        real = std::make_unique<THidApiAccess>();
+        joined = std::make_unique<TJoinedHidAccess>(*real, simulated);
+        hid = joined.get();
     }
 
     TModalDialogs dialogs;
@@ -280,6 +311,8 @@ int main(int argc, char** argv) {
         mainForm->CommsCombo->setCurrentIndex(link);
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
     if (parser.isSet("replay")) mainForm->PlayReplay(!parser.isSet("replay-paused"));
+    mainForm->OfferSimulatedDongle([&simulatedDongle](bool In) { return simulatedDongle.Plug(In); },
+                                   simulate);
 
     TRemoteCommandServer remote(
         [mainForm](const QString& Text) { return mainForm->HandleRemoteCommand(Text); });

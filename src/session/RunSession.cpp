@@ -157,9 +157,12 @@ void TRunSession::RestoreRun() {
         return;
     const TKeptRun run = *std::exchange(FKept, std::nullopt);
     FWaitTimer.stop();
-    FState.Waiting = FState.LinkHeld = false;
+    FState.LinkHeld = false;
+    // The state says Waiting until the run is back, so that a recording goes on through it.
+    const bool back = PutBack(run);
+    FState.Waiting = FKept.has_value(); // gone again while a warning of the restore was shown
     Changed();
-    if (!PutBack(run)) {
+    if (!back) {
         Tell(QStringLiteral("Dongle %1 returned, but its run could not be put back").arg(run.Serial),
              TRunMessage::Error);
         return;
@@ -306,7 +309,7 @@ void TRunSession::EndBrokenRun() {
 }
 
 void TRunSession::Stop() {
-    if (FState.Waiting) {
+    if (FKept) {
         PowerOff(); // ends the wait
         if (std::exchange(FReturnTo1Wire, false)) {
             // No dongle to switch off: only the link the run was started on comes back.
@@ -326,7 +329,7 @@ void TRunSession::Stop() {
 }
 
 bool TRunSession::PowerOn() {
-    if (FState.Waiting) {
+    if (FKept) {
         PowerOff(); // ends the wait
         return false;
     }
@@ -343,7 +346,7 @@ bool TRunSession::PowerOn() {
 }
 
 void TRunSession::PowerOff() {
-    if (FState.Waiting) {
+    if (FKept) {
         FSavedBanks = {};
         EndWait(QStringLiteral("Stopped waiting for dongle %1; the run ended").arg(FKept->Serial),
                 TRunMessage::Info);

@@ -7,7 +7,9 @@
 #include "VirtualDongle.h"
 #include "VirtualPXS733.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,8 +18,10 @@
 
 namespace {
 
-std::shared_ptr<TVirtualDongle> Dongle(quint16 ProductID, quint32 Firmware, bool RF = false) {
+std::shared_ptr<TVirtualDongle> Dongle(quint16 ProductID, quint32 Firmware, bool RF = false,
+                                       const QString& Serial = "SIM000001") {
     TVirtualDongleConfig config;
+    config.Serial = Serial;
     config.ProductID = ProductID;
     config.Firmware = Firmware;
     config.RFModule = RF;
@@ -185,6 +189,92 @@ private slots:
         QVERIFY(!app.form->PauseButton->isEnabled());
         QVERIFY(!app.form->Session->State().Streaming);
         QVERIFY(app.form->FValidFirmware); // kept when all dongles are gone
+    }
+
+    void aRunWaitsForItsDongleAndIsPutBackWhenItReturns() {
+        Application app(Dongle(0x0102, 0x0105), 0x0105);
+        app.form->StartButton->click();
+        app.form->PauseButton->click();
+        app.hid.Unplug(app.dongle);
+        QTRY_VERIFY(app.form->Session->State().Waiting);
+        // Waiting: Stop and the power end it, nothing else is offered.
+        QVERIFY(app.Messages().contains("Dongle SIM000001 unplugged; waiting for it to return"));
+        QCOMPARE(app.form->StartButton->text(), QString("Stop"));
+        QCOMPARE(app.form->PowerButton->text(), QString("Power Off"));
+        QVERIFY(app.form->StartButton->isEnabled() && app.form->PowerButton->isEnabled());
+        QVERIFY(!app.form->PauseButton->isEnabled() && !app.form->StartTMButton->isEnabled());
+        QVERIFY(!app.form->CommsCombo->isEnabled());
+        QCOMPARE(app.form->RunStatus->text(), QString("Waiting for dongle"));
+
+        // Another dongle meanwhile is listed, not taken over.
+        auto other = Dongle(0x0102, 0x0105, false, "SIM000002");
+        app.hid.Plug(other);
+        QTRY_COMPARE(app.form->DevListBox->count(), 1);
+        QTest::qWait(2 * TRunSession::RestoreSettleMs);
+        QVERIFY(app.form->Session->State().Waiting);
+        QVERIFY(!other->State().Powered);
+
+        // The run's own dongle comes back: selected, and the run is paused again on it.
+        app.hid.Plug(app.dongle);
+        QTRY_VERIFY(!app.form->Session->State().Waiting);
+        QCOMPARE(app.form->DevListBox->count(), 2);
+        QCOMPARE(app.form->KelvraHidTool1->SerialNumber(), QString("SIM000001"));
+        QCOMPARE(app.form->DevListBox->currentRow(), app.form->KelvraHidTool1->CurrentDeviceIndex());
+        QVERIFY(app.Messages().last().startsWith("Dongle SIM000001 returned after "));
+        QVERIFY(app.Messages().last().endsWith(" s: run restored (paused, 1-Wire)"));
+        QCOMPARE(app.form->PauseButton->text(), QString("Resume"));
+        QVERIFY(app.form->PauseButton->isEnabled());
+        QVERIFY(app.dongle->State().Powered && !app.dongle->State().Streaming);
+        app.form->PauseButton->click();
+        QVERIFY(app.dongle->State().Streaming);
+        app.form->StartButton->click(); // Stop
+    }
+
+    void theWaitEndsWithStopOrARefusedReturn() {
+        for (const bool refused : {false, true}) {
+            Application app(Dongle(0x0102, 0x0105), 0x0105);
+            app.form->StartButton->click();
+            app.hid.Unplug(app.dongle);
+            QTRY_VERIFY(app.form->Session->State().Waiting);
+            if (refused) {
+                // It comes back with an older firmware (the update offered is declined).
+                auto older = Dongle(0x0102, 0x0104);
+                app.hid.Plug(older);
+                QTRY_VERIFY(!app.form->Session->State().Waiting);
+                QCOMPARE(app.Messages().last(),
+                         QString("Dongle SIM000001 returned but cannot be used; the run ended"));
+                QVERIFY(!older->State().Powered);
+            } else {
+                app.form->StartButton->click();
+                QCOMPARE(app.Messages().last(),
+                         QString("Stopped waiting for dongle SIM000001; the run ended"));
+            }
+            QCOMPARE(app.form->StartButton->text(), QString("Start"));
+            QCOMPARE(app.form->PowerButton->text(), QString("Power On"));
+            QVERIFY(app.form->CommsCombo->isEnabled());
+        }
+    }
+
+    void theSimulatedDongleIsPluggedFromTheFileMenu() {
+        Application app(nullptr, 0x0105);
+        QVERIFY(!app.form->SimDongleItem->isVisible());
+        auto simulated = Dongle(0x0102, 0x0105);
+        app.form->OfferSimulatedDongle(
+            [&](bool In) {
+                In ? app.hid.Plug(simulated) : app.hid.Unplug(simulated);
+                return In;
+            },
+            false);
+        QVERIFY(app.form->SimDongleItem->isVisible());
+        QCOMPARE(app.form->SimDongleItem->text(), QString("Plug Simulated Dongle"));
+        app.form->SimDongleItem->trigger();
+        QTRY_COMPARE(app.form->DevListBox->count(), 1);
+        QVERIFY(app.StreamingButtonsEnabled());
+        QCOMPARE(app.form->SimDongleItem->text(), QString("Unplug Simulated Dongle"));
+        app.form->SimDongleItem->trigger();
+        QTRY_COMPARE(app.form->DevListBox->count(), 0);
+        QCOMPARE(app.form->SimDongleItem->text(), QString("Plug Simulated Dongle"));
+        QVERIFY(app.Messages().last().contains("File > Plug Simulated Dongle"));
     }
 
     void unpluggingTheStreamingDongleIsSeenWhileAnotherStays() {

@@ -267,6 +267,39 @@ private slots:
         QCOMPARE(app.Messages().filter("Recording stopped: 0 samples in ").size(), 1);
     }
 
+    void aRecordingGoesOnThroughAReplugWithTheGapNoted() {
+        Application app;
+        const QString path = home.filePath("replugged.csv");
+        app.dialogs.savePath = path;
+        app.form->StartButton->click();
+        app.form->RecordButton->click();
+        QTRY_VERIFY(app.form->SamplesRecorded() >= 50);
+        app.hid.Unplug(app.dongle);
+        QTRY_VERIFY(app.form->Session->State().Waiting);
+        QVERIFY(app.form->Recording());
+        QTRY_VERIFY(app.form->RecordStatusLabel->text().endsWith("(waiting for the dongle)"));
+        app.hid.Plug(app.dongle);
+        QTRY_VERIFY(app.form->Session->State().Streaming);
+        const qint64 before = app.form->SamplesRecorded();
+        QTRY_VERIFY(app.form->SamplesRecorded() >= before + 50);
+        app.form->StartButton->click(); // Stop
+        QVERIFY(!app.form->Recording());
+
+        QString error;
+        QVERIFY(ValuesOf(path, &error).size() >= 100);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        // The row after the gap is marked and follows a comment line with the times.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        const auto gap = std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) {
+            return l.startsWith("# Dongle SIM000001 away from ");
+        });
+        QVERIFY(gap != lines.end() && gap + 1 != lines.end());
+        QVERIFY(QRegularExpression(",1,[0-9A-F]+$").match(QString::fromLatin1(*(gap + 1))).hasMatch());
+        QCOMPARE(app.Messages().filter("Recording stopped: ").size(), 1);
+    }
+
     void whilePausedTheStatusSaysSo() {
         Application app;
         app.dialogs.savePath = home.filePath("paused.csv");

@@ -28,6 +28,11 @@ namespace {
 
 constexpr int StopCheckMs = 50;
 constexpr int FlushMs = 100;
+constexpr int MaxReconnectSeconds = 600;
+
+bool Supported(quint16 ProductID) {
+    return DongleAcceptance::IsCompatible(ProductID) && ProductID != DongleAcceptance::LK510;
+}
 
 std::atomic<bool> StopRequested = false;
 
@@ -58,12 +63,16 @@ const TCommandHelp Commands[] = {
      "starts from its fuses, and stays powered, not streaming, with the banks in force."},
     {"strap", "strap read | strap write AT ST LT MT",
      "Reads or writes the four strap settings (indirect registers 53, 79, 7A, DF)."},
-    {"stream", "stream [--seconds N] [--samples N] [--format csv|jsonl] [--output FILE]",
+    {"stream",
+     "stream [--seconds N] [--samples N] [--format csv|jsonl] [--output FILE]\n"
+     "       [--reconnect SECONDS]",
      "Streams decoded samples with the recording's columns, or one JSON object per line,\n"
      "to FILE or standard output (-). A sample after lost ones has missed=1. Ends after N\n"
      "seconds or samples, on Ctrl+C or SIGTERM with every sample written, or quietly when\n"
      "the reader of standard output goes away. The CSV output can be replayed with\n"
-     "pxs733 --replay."},
+     "pxs733 --replay. With --reconnect (1 to 600), an unplugged dongle that returns within\n"
+     "SECONDS streams on into the same output: the first sample after the gap has missed=1,\n"
+     "and in CSV a '#' line before it tells when the dongle was away."},
 };
 
 const char* Overview =
@@ -123,6 +132,8 @@ private:
     int Strap(const QStringList& Args);
     int Stream();
     bool EnsurePowered();
+    // While a stream waits for its dongle: selects it when it is back.
+    void TakeBackWaitedDongle();
 
     int Usage(const QString& Text);
     void Err(const QString& Text);
@@ -255,8 +266,7 @@ int TCompanion::Open() {
     }
     FTool.SetKelvraDevList(&FList);
     FTool.SetCurrentDevice(index);
-    const quint16 product = FTool.ProductID();
-    if (!DongleAcceptance::IsCompatible(product) || product == DongleAcceptance::LK510) {
+    if (!Supported(FTool.ProductID())) {
         Err(dongles.Name[index].trimmed() + " is not supported by this application");
         return ExitCode::NoDongle;
     }
@@ -271,6 +281,15 @@ int TCompanion::Open() {
     if (FParser.isSet("voltage") && !FSession->SetSupply(FParser.value("voltage") == "3.3"))
         return ExitCode::Failed;
     return ExitCode::Success;
+}
+
+void TCompanion::TakeBackWaitedDongle() {
+    const TCTData& dongles = FList.HidDevices();
+    const int index = int(dongles.SerialNumber.indexOf(FSession->WaitingFor()));
+    if (index < 0 || !dongles.Objects[index]->IsOpen() || !FTool.SetCurrentDevice(index)) return;
+    // A dongle that returns as a model this program does not run ends the wait.
+    FSession->SetDongleUsable(Supported(FTool.ProductID()));
+    FSession->DongleReady();
 }
 
 bool TCompanion::EnsurePowered() {
@@ -399,6 +418,11 @@ int TCompanion::Stream() {
     const QString format = FParser.value("format");
     if (format != "csv" && format != "jsonl")
         return Usage("--format is csv or jsonl, not " + format);
+    const int reconnect = FParser.isSet("reconnect") ? FParser.value("reconnect").toInt(&ok) : 0;
+    if (!ok || (FParser.isSet("reconnect") && (reconnect < 1 || reconnect > MaxReconnectSeconds)))
+        return Usage("--reconnect is a number of seconds from 1 to 600, not " +
+                     FParser.value("reconnect"));
+    FSession->SetReconnectLimit(reconnect * 1000);
 
     int fd = FOutFd;
     const QString path = FParser.value("output");
@@ -421,20 +445,35 @@ int TCompanion::Stream() {
     QElapsedTimer clock;
     bool missed = false;
     bool missedBefore = false;
-    bool gone = false;
+    QString gapNote;     // why samples are missing before the next one
+    bool gone = false;   // the dongle went and did not come back
+    bool away = false;   // it went, and its run waits for it
     auto sampled = FSession->OnSample.Subscribe(
         [&](const TDecodedSample& Decoded, const quint8* Data, int Size) {
             if (samples > 0 && output.Samples() >= samples) return; // as many as asked for
             output.Add({clock.nsecsElapsed() / 1e6,
                         QByteArray(reinterpret_cast<const char*>(Data), Size), Decoded,
-                        std::exchange(missedBefore, false)});
+                        std::exchange(missedBefore, false), std::exchange(gapNote, QString())});
             if (output.Samples() == samples) loop.quit();
         });
     auto lost = FSession->OnDataMissed.Subscribe([&] { missed = missedBefore = true; });
-    auto unplugged = FList.OnDeviceChange.Subscribe([&](QObject*, bool) {
-        if (FTool.CurrentDevice()) return;
-        gone = true;
-        loop.quit();
+    auto restored = FSession->OnRunRestored.Subscribe([&](const TDongleAbsence& Absence) {
+        away = false;
+        missed = missedBefore = true;
+        gapNote = Absence.Text();
+    });
+    auto changed = FList.OnDeviceChange.Subscribe([&](QObject*, bool) {
+        if (FSession->State().Waiting) {
+            TakeBackWaitedDongle();
+            return;
+        }
+        if (FTool.ReselectDevice()) return;
+        FSession->DongleGone();
+        away = FSession->State().Waiting;
+        if (!away) {
+            gone = true;
+            loop.quit();
+        }
     });
 
     StopRequested = false;
@@ -442,7 +481,9 @@ int TCompanion::Stream() {
     std::signal(SIGTERM, RequestStop);
     QTimer checks;
     QObject::connect(&checks, &QTimer::timeout, &loop, [&] {
-        if (StopRequested || !output.Flush() || !FSession->State().Streaming) loop.quit();
+        const TRunState& state = FSession->State();
+        if (!state.Streaming && !state.Waiting) gone = gone || away; // the wait ended
+        if (StopRequested || !output.Flush() || (!state.Streaming && !state.Waiting)) loop.quit();
         if (seconds > 0 && clock.elapsed() >= seconds * 1000) loop.quit();
     });
 
@@ -451,7 +492,7 @@ int TCompanion::Stream() {
     checks.start(std::min(StopCheckMs, FlushMs));
     loop.exec();
     checks.stop();
-    if (!gone) FSession->Stop();
+    if (!gone) FSession->Stop(); // a wait for the dongle ends too
     // The samples that came in while stopping are written too.
     QCoreApplication::processEvents();
     output.Flush();
@@ -486,6 +527,8 @@ void AddCompanionOptions(QCommandLineParser& Parser) {
     Parser.addOption({"samples", "stream: how many samples.", "N"});
     Parser.addOption({"format", "stream: csv or jsonl.", "FORMAT", "csv"});
     Parser.addOption({"output", "stream: the file, or - for standard output.", "FILE", "-"});
+    Parser.addOption(
+        {"reconnect", "stream: wait this long for an unplugged dongle to return.", "SECONDS"});
 }
 
 QString CompanionHelp(const QString& Command) {

@@ -1,5 +1,8 @@
 #include "SampleOutput.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -11,8 +14,13 @@ void TSampleOutput::Begin(const Recording::TInfo& Info) {
 
 void TSampleOutput::Add(const Recording::TSample& Sample) {
     if (FReaderGone || !FError.isEmpty()) return;
-    const QByteArray row = Recording::Row(Sample);
-    FBuffer += FFormat == TFormat::Csv ? row : JsonLine(FColumns, row);
+    QByteArray row = Recording::Row(Sample);
+    if (FFormat == TFormat::Csv) {
+        FBuffer += row;
+    } else {
+        if (!Sample.Note.isEmpty()) row.remove(0, row.indexOf('\n') + 1); // a member instead
+        FBuffer += JsonLine(FColumns, row, Sample.Note);
+    }
     ++FSamples;
     if (FBuffer.size() >= FlushBytes) Flush();
 }
@@ -33,7 +41,7 @@ bool TSampleOutput::Flush() {
     return !FReaderGone && FError.isEmpty();
 }
 
-QByteArray JsonLine(const QList<QByteArray>& Columns, const QByteArray& Row) {
+QByteArray JsonLine(const QList<QByteArray>& Columns, const QByteArray& Row, const QString& Note) {
     const QList<QByteArray> values = Row.trimmed().split(',');
     QByteArray line = "{";
     for (qsizetype i = 0; i < Columns.size() && i < values.size(); ++i) {
@@ -45,6 +53,10 @@ QByteArray JsonLine(const QList<QByteArray>& Columns, const QByteArray& Row) {
             line += '"' + values[i] + '"';
         else
             line += values[i];
+    }
+    if (!Note.isEmpty()) {
+        const QByteArray quoted = QJsonDocument(QJsonArray{Note}).toJson(QJsonDocument::Compact);
+        line += ",\"note\":" + quoted.mid(1, quoted.size() - 2); // without the brackets
     }
     return line + "}\n";
 }

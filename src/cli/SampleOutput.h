@@ -39,5 +39,6 @@ private:
 };
 
 // A recording row as one JSON object: numbers as numbers, empty values as null, the raw
-// bytes as a string.
-QByteArray JsonLine(const QList<QByteArray>& Columns, const QByteArray& Row);
+// bytes as a string, and a note (why samples are missing before it) as member "note".
+QByteArray JsonLine(const QList<QByteArray>& Columns, const QByteArray& Row,
+                    const QString& Note = {});

@@ -82,6 +82,8 @@ TEST_F(CompanionTest, BadInputGetsOneLineAndItsExitCode) {
         {{"--serial", "SIM000001", "stream", "--seconds", "-1"}, 2, "--seconds is a number"},
         {{"--serial", "SIM000001", "stream", "--samples", "0"}, 2, "--samples is a number"},
         {{"--serial", "SIM000001", "stream", "--format", "xml"}, 2, "--format is csv or jsonl"},
+        {{"--serial", "SIM000001", "stream", "--reconnect", "0"}, 2, "--reconnect is a number"},
+        {{"--serial", "SIM000001", "stream", "--reconnect", "601"}, 2, "--reconnect is a number"},
         {{"--voltage", "5", "version"}, 2, "--voltage is 3.3 or 1.8, not 5"},
         {{"--link", "spi", "version"}, 2, "--link is 1wire or i2c, not spi"},
     };
@@ -167,6 +169,43 @@ TEST_F(CompanionTest, StreamEndsCleanly) {
     EXPECT_EQ(full.Code, 1);
     EXPECT_TRUE(full.Err.contains("cannot write " + disk.FilePath("s.csv")))
         << full.Err.toStdString();
+}
+
+TEST_F(CompanionTest, StreamWithReconnectGoesOnThroughAReplug) {
+    const auto replug = [this](int BackAfterMs) {
+        QTimer::singleShot(300, [this, BackAfterMs] {
+            hid.Unplug(dongle);
+            if (BackAfterMs >= 0)
+                QTimer::singleShot(BackAfterMs, [this] { hid.Plug(dongle); });
+        });
+    };
+    // Back in time: the same output goes on, the gap marked; data was missed (exit 4).
+    for (const char* format : {"csv", "jsonl"}) {
+        replug(200);
+        const TResult back =
+            Run({"stream", "--seconds", "2", "--reconnect", "5", "--format", format});
+        EXPECT_EQ(back.Code, 4) << back.Err.toStdString();
+        const QList<QByteArray> lines = back.Out.split('\n');
+        const auto found = std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) {
+            return l.contains("Dongle SIM000001 away from ");
+        });
+        ASSERT_NE(found, lines.end()) << format;
+        const qsizetype note = found - lines.begin();
+        ASSERT_GT(note, 20) << format;
+        if (QByteArray(format) == "csv") {
+            EXPECT_TRUE(lines[note].startsWith("# "));
+            EXPECT_EQ(lines[note + 1].split(',')[16], "1");
+        } else {
+            EXPECT_TRUE(lines[note].contains("\"missed\":1,")) << lines[note].toStdString();
+        }
+        EXPECT_GT(lines.size() - note, 50) << format; // streaming went on after it
+    }
+    // Not back in time: exit 3, what came is kept.
+    replug(-1);
+    const TResult gone = Run({"stream", "--reconnect", "1"});
+    EXPECT_EQ(gone.Code, 3);
+    EXPECT_TRUE(gone.Err.contains("did not return within 1 s")) << gone.Err.toStdString();
+    EXPECT_GT(Rows(gone.Out).size(), 50);
 }
 
 TEST_F(CompanionTest, AClosedPipeEndsTheStreamQuietly) {

@@ -44,6 +44,12 @@ struct Application {
         const int n = form->MessageBox->count();
         return n ? form->MessageBox->item(n - 1)->text() : QString();
     }
+    QStringList Messages() const {
+        QStringList lines;
+        for (int i = 0; i < form->MessageBox->count(); ++i)
+            lines << form->MessageBox->item(i)->text();
+        return lines;
+    }
 };
 
 // Sends raw bytes to the application's remote-command socket from another thread, while
@@ -134,6 +140,10 @@ private slots:
         QVERIFY(!app.form->FSetupFormIni);
         QVERIFY(app.windows.AboutDialog->InfoLabel->text().startsWith(
             "PXS733 GUI \nVersion 1.0.1.10\n"));
+        // The first start names the keys that start a run.
+        QCOMPARE(app.Messages().filter("press F1 (Start), Shift+F1 (Start in debug mode) or F4 "
+                                       "(Power On)").size(),
+                 1);
 
         app.form->FormActivate();
         QTest::qWait(20);
@@ -151,11 +161,13 @@ private slots:
         const QByteArray text = IniText();
         QVERIFY(text.contains("Width=") &&
                 text.contains("\r\nState=Nor\r\nHints=0\r\nDelta=0\r\nTips=-1\r\n"));
+        QVERIFY(text.contains("\r\n[Run]\r\nReconnectSeconds=60\r\n"));
 
         Application next;
         next.form->FormActivate();
         QVERIFY(!next.form->ShowHintsItem->isChecked());
         QVERIFY(!next.form->FSetupFormIni);
+        QVERIFY(next.Messages().filter("press F1").isEmpty());
     }
 
     void aFullDiskKeepsTheSettingsAndSaysSoOnce() {
@@ -198,6 +210,20 @@ private slots:
         QVERIFY(app.form->FDeltaOnly);
         QVERIFY(app.form->DeltaCheck->font().bold());
         QVERIFY(app.dialogs.shown.isEmpty()); // "Tips" off
+    }
+
+    void theReconnectTimeComesFromTheSettingsFile() {
+        const struct {
+            const char* value;
+            int limitMs;
+        } cases[] = {{"5", 5000}, {"0", 0}, {"-1", 0}, {"2147483647", 600000}};
+        for (const auto& c : cases) {
+            WriteIni(QByteArray("[MainForm]\r\nTips=0\r\n[Run]\r\nReconnectSeconds=") + c.value +
+                     "\r\n");
+            Application app;
+            app.form->FormActivate();
+            QCOMPARE(app.form->Session->ReconnectLimit(), c.limitMs);
+        }
     }
 
     void unparsableValueIsReportedAndRetriedAtTheNextActivation() {

@@ -253,6 +253,13 @@ private slots:
             QCOMPARE(app.form->PowerButton->text(), QString("Power On"));
             QVERIFY(app.form->CommsCombo->isEnabled());
         }
+        // Closed while waiting, with the dongle returning just then.
+        Application app(Dongle(0x0102, 0x0105), 0x0105);
+        app.form->StartButton->click();
+        app.hid.Unplug(app.dongle);
+        QTRY_VERIFY(app.form->Session->State().Waiting);
+        app.hid.Plug(app.dongle);
+        app.form->close();
     }
 
     void theSimulatedDongleIsPluggedFromTheFileMenu() {

@@ -70,6 +70,14 @@ struct TPXS733Windows {
     THintTipsForm* HintTipsForm = nullptr;
 };
 
+// What File > Plug Simulated Dongle works with.
+struct TSimulatedDongleOffer {
+    std::function<bool(bool In)> Plug; // returns whether it is plugged in
+    std::function<bool(const QString& Path)> IsSimulated;
+    QStringList UpdaterFolders; // where its updater is found
+    bool Plugged = false;
+};
+
 // The main window: dongle list and messages, run control, live display, debug and
 // engineering panels. Its handlers are spread over several source files by concern.
 class TPXS733MainForm : public QMainWindow,
@@ -103,9 +111,8 @@ public:
     // The run plays a recording: the status bar says so, and with StartNow it starts as soon
     // as the replay's dongle is accepted.
     void PlayReplay(bool StartNow);
-    // File > Plug Simulated Dongle plugs the simulator's dongle in or out through Plug, which
-    // returns whether it is plugged in.
-    void OfferSimulatedDongle(std::function<bool(bool)> Plug, bool Plugged);
+    // File > Plug Simulated Dongle plugs the simulator's dongle in or out.
+    void OfferSimulatedDongle(TSimulatedDongleOffer Offer);
     void SimDongleItemClick();
     // Live display (MainUnitDisplay.cpp): a decoded sample with the bytes it came in.
     void PXS731Device1Streaming(const TDecodedSample& Sample, const quint8* Data, int Size);
@@ -320,6 +327,8 @@ private:
     void ShowRunState();
     void ShowRunMenu(const TRunControls& Controls);
     void ShowSimDongleItem();
+    // Where the selected dongle's updater is looked for.
+    const QStringList& UpdaterFoldersForSelected() const;
     void ShowRunMessage(const QString& Text, TRunMessage Kind);
     void StopRun();
     void StopBarTimer();
@@ -454,13 +463,13 @@ private:
     static constexpr int CMTPanelHeight = 80;
     static constexpr const char* BarsLayer = "bars";
     QStringList FUpdaterFolders;
+    QStringList FUpdaterFoldersUsed; // by the updater found last
     QList<QPointer<QObject>> FReportedUnopenable; // dongles told of once per plug-in
     std::unique_ptr<TSampleRecorder> FRecorder;
     QElapsedTimer FRecordClock;
     bool FMissedSinceRecorded = false; // samples went missing since the last one recorded
     QString FRecordNote;               // why, written before the next row
-    std::function<bool(bool)> FPlugSimulated;
-    bool FSimulatedPlugged = false;
+    TSimulatedDongleOffer FSimulated;
     QString FRecordedSetUp;
     bool FLeftShiftDown = false;
     bool FRightShiftDown = false;

@@ -55,7 +55,6 @@ void TPXS733MainForm::KelvraDevList1DeviceChange(bool /*Arrived*/) {
 
 bool TPXS733MainForm::CheckPresentDongle() {
     FValidFirmware = true;
-    if (!FUpdaterInstalled) FindUpdater();
     ReportUnopenableDongles();
 
     // Asked first: a failed reselection leaves no dongle selected.
@@ -77,6 +76,8 @@ bool TPXS733MainForm::CheckPresentDongle() {
         KelvraHidTool1->SetCurrentDevice(std::max(waitedFor, 0));
     }
     const int selected = KelvraHidTool1->CurrentDeviceIndex();
+    // The simulated dongle's updater is the simulator's, whatever is installed.
+    if (!FUpdaterInstalled || UpdaterFoldersForSelected() != FUpdaterFoldersUsed) FindUpdater();
 
     const QStringList names = KelvraDevList1->HidDevices().Name;
     if (!IsCompatible(KelvraHidTool1->ProductID())) {
@@ -200,7 +201,8 @@ void TPXS733MainForm::OfferUpdate() {
 }
 
 void TPXS733MainForm::FindUpdater() {
-    const TUpdaterEntry entry = FindUpdaterEntry(FUpdaterFolders);
+    FUpdaterFoldersUsed = UpdaterFoldersForSelected();
+    const TUpdaterEntry entry = FindUpdaterEntry(FUpdaterFoldersUsed);
     if (entry.ReadFailed) {
         FUpdaterInstalled = false;
     } else if (entry.Found) {
@@ -251,19 +253,25 @@ void TPXS733MainForm::DevListBoxClick() {
         DevListBox->KvrSetItemIndex(selected);
 }
 
-void TPXS733MainForm::OfferSimulatedDongle(std::function<bool(bool)> Plug, bool Plugged) {
-    FPlugSimulated = std::move(Plug);
-    FSimulatedPlugged = Plugged;
+void TPXS733MainForm::OfferSimulatedDongle(TSimulatedDongleOffer Offer) {
+    FSimulated = std::move(Offer);
     SimDongleItem->setVisible(true);
     ShowSimDongleItem();
 }
 
 void TPXS733MainForm::SimDongleItemClick() {
-    FSimulatedPlugged = FPlugSimulated(!FSimulatedPlugged);
+    FSimulated.Plugged = FSimulated.Plug(!FSimulated.Plugged);
     ShowSimDongleItem();
 }
 
 void TPXS733MainForm::ShowSimDongleItem() {
-    SimDongleItem->setText(FSimulatedPlugged ? "Unplug Simulated Dongle"
-                                             : "Plug Simulated Dongle");
+    SimDongleItem->setText(FSimulated.Plugged ? "Unplug Simulated Dongle"
+                                              : "Plug Simulated Dongle");
+}
+
+const QStringList& TPXS733MainForm::UpdaterFoldersForSelected() const {
+    const THidDevice* selected = KelvraHidTool1->CurrentDevice();
+    const bool simulated =
+        selected && FSimulated.IsSimulated && FSimulated.IsSimulated(selected->Info().Path);
+    return simulated ? FSimulated.UpdaterFolders : FUpdaterFolders;
 }

@@ -284,18 +284,15 @@ int main(int argc, char** argv) {
     std::unique_ptr<THidApiAccess> real;
     std::unique_ptr<TJoinedHidAccess> joined;
     THidAccess* hid = &simulated;
-    std::unique_ptr<TSimUpdater> updater;
+    // The simulated updater brings every model to the simulator's default firmware.
+    TSimUpdater updater(simulated, simulatedDongle.Dongle(), TVirtualDongleConfig{}.Firmware);
+    QObject::connect(&updater, &TSimUpdater::Updated,
+                     [&] { simulatedDongle.Replaced(updater.Dongle()); });
     QStringList updaterFolders =
         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
     if (simulate) {
         simulatedDongle.Plug(true);
-        // The simulated updater brings every model to the simulator's default firmware.
-        updater = std::make_unique<TSimUpdater>(simulated, simulatedDongle.Dongle(),
-                                                TVirtualDongleConfig{}.Firmware);
-        QObject::connect(updater.get(), &TSimUpdater::Updated, [&] {
-            simulatedDongle.Replaced(updater->Dongle());
-        });
-        updaterFolders = {updater->ConfigFolder()};
+        updaterFolders = {updater.ConfigFolder()};
     } else {
         real = std::make_unique<THidApiAccess>();
         joined = std::make_unique<TJoinedHidAccess>(*real, simulated);
@@ -311,8 +308,11 @@ int main(int argc, char** argv) {
         mainForm->CommsCombo->setCurrentIndex(link);
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
     if (parser.isSet("replay")) mainForm->PlayReplay(!parser.isSet("replay-paused"));
-    mainForm->OfferSimulatedDongle([&simulatedDongle](bool In) { return simulatedDongle.Plug(In); },
-                                   simulate);
+    mainForm->OfferSimulatedDongle({[&simulatedDongle](bool In) { return simulatedDongle.Plug(In); },
+                                    [&simulatedDongle](const QString& Path) {
+                                        return simulatedDongle.Dongle()->Info().Path == Path;
+                                    },
+                                    {updater.ConfigFolder()}, simulate});
 
     TRemoteCommandServer remote(
         [mainForm](const QString& Text) { return mainForm->HandleRemoteCommand(Text); });

@@ -263,15 +263,18 @@ private slots:
     }
 
     void theSimulatedDongleIsPluggedFromTheFileMenu() {
-        Application app(nullptr, 0x0105);
+        // No updater is installed: the simulated dongle is checked against its own.
+        Application app(nullptr, 0);
         QVERIFY(!app.form->SimDongleItem->isVisible());
         auto simulated = Dongle(0x0102, 0x0105);
+        TSimUpdater updater(app.hid, simulated, 0x0105);
         app.form->OfferSimulatedDongle(
-            [&](bool In) {
-                In ? app.hid.Plug(simulated) : app.hid.Unplug(simulated);
-                return In;
-            },
-            false);
+            {[&](bool In) {
+                 In ? app.hid.Plug(simulated) : app.hid.Unplug(simulated);
+                 return In;
+             },
+             [&](const QString& Path) { return Path == simulated->Info().Path; },
+             {updater.ConfigFolder()}, false});
         QVERIFY(app.form->SimDongleItem->isVisible());
         QCOMPARE(app.form->SimDongleItem->text(), QString("Plug Simulated Dongle"));
         app.form->SimDongleItem->trigger();

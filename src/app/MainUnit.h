@@ -463,7 +463,7 @@ private:
     static constexpr int CMTPanelHeight = 80;
     static constexpr const char* BarsLayer = "bars";
     QStringList FUpdaterFolders;
-    QStringList FUpdaterFoldersUsed; // by the updater found last
+    QStringList FUpdaterFoldersUsed;              // by the updater found last
     QList<QPointer<QObject>> FReportedUnopenable; // dongles told of once per plug-in
     std::unique_ptr<TSampleRecorder> FRecorder;
     QElapsedTimer FRecordClock;

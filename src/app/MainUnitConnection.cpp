@@ -60,10 +60,10 @@ bool TPXS733MainForm::CheckPresentDongle() {
     // Asked first: a failed reselection leaves no dongle selected.
     const bool wasSelected = KelvraHidTool1->DeviceSelected();
     // A run waiting for its dongle takes it back as soon as it is listed.
-    const int waitedFor = Session->State().Waiting
-                              ? int(KelvraDevList1->HidDevices().SerialNumber.indexOf(
-                                    Session->WaitingFor()))
-                              : -1;
+    const int waitedFor =
+        Session->State().Waiting
+            ? int(KelvraDevList1->HidDevices().SerialNumber.indexOf(Session->WaitingFor()))
+            : -1;
     bool reselected = false;
     if (wasSelected && KelvraHidTool1->ReselectDevice() &&
         (waitedFor < 0 || KelvraHidTool1->CurrentDeviceIndex() == waitedFor)) {

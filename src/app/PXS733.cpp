@@ -308,11 +308,13 @@ int main(int argc, char** argv) {
         mainForm->CommsCombo->setCurrentIndex(link);
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
     if (parser.isSet("replay")) mainForm->PlayReplay(!parser.isSet("replay-paused"));
-    mainForm->OfferSimulatedDongle({[&simulatedDongle](bool In) { return simulatedDongle.Plug(In); },
-                                    [&simulatedDongle](const QString& Path) {
-                                        return simulatedDongle.Dongle()->Info().Path == Path;
-                                    },
-                                    {updater.ConfigFolder()}, simulate});
+    mainForm->OfferSimulatedDongle(
+        {[&simulatedDongle](bool In) { return simulatedDongle.Plug(In); },
+         [&simulatedDongle](const QString& Path) {
+             return simulatedDongle.Dongle()->Info().Path == Path;
+         },
+         {updater.ConfigFolder()},
+         simulate});
 
     TRemoteCommandServer remote(
         [mainForm](const QString& Text) { return mainForm->HandleRemoteCommand(Text); });

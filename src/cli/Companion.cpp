@@ -445,9 +445,9 @@ int TCompanion::Stream() {
     QElapsedTimer clock;
     bool missed = false;
     bool missedBefore = false;
-    QString gapNote;     // why samples are missing before the next one
-    bool gone = false;   // the dongle went and did not come back
-    bool away = false;   // it went, and its run waits for it
+    QString gapNote;   // why samples are missing before the next one
+    bool gone = false; // the dongle went and did not come back
+    bool away = false; // it went, and its run waits for it
     auto sampled = FSession->OnSample.Subscribe(
         [&](const TDecodedSample& Decoded, const quint8* Data, int Size) {
             if (samples > 0 && output.Samples() >= samples) return; // as many as asked for

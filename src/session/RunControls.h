@@ -8,9 +8,9 @@
 struct TRunControls {
     // "Idle", "Powered", "Streaming", "Paused", "Debug mode" or "Waiting for dongle"
     QString StateName;
-    QString Start;     // "Start", "Stop" or, in debug mode, "Resume"
-    QString Pause;     // "Pause" or "Resume"
-    QString Power;     // "Power On" or "Power Off"
+    QString Start; // "Start", "Stop" or, in debug mode, "Resume"
+    QString Pause; // "Pause" or "Resume"
+    QString Power; // "Power On" or "Power Off"
     bool StartEnabled = false;
     bool StartDebugEnabled = false;
     bool PauseEnabled = false;

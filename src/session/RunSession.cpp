@@ -163,8 +163,9 @@ void TRunSession::RestoreRun() {
     FState.Waiting = FKept.has_value(); // gone again while a warning of the restore was shown
     Changed();
     if (!back) {
-        Tell(QStringLiteral("Dongle %1 returned, but its run could not be put back").arg(run.Serial),
-             TRunMessage::Error);
+        Tell(
+            QStringLiteral("Dongle %1 returned, but its run could not be put back").arg(run.Serial),
+            TRunMessage::Error);
         return;
     }
     const TDongleAbsence absence{run.Serial, run.Gone, QDateTime::currentDateTimeUtc()};

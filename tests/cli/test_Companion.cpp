@@ -175,8 +175,7 @@ TEST_F(CompanionTest, StreamWithReconnectGoesOnThroughAReplug) {
     const auto replug = [this](int BackAfterMs) {
         QTimer::singleShot(300, [this, BackAfterMs] {
             hid.Unplug(dongle);
-            if (BackAfterMs >= 0)
-                QTimer::singleShot(BackAfterMs, [this] { hid.Plug(dongle); });
+            if (BackAfterMs >= 0) QTimer::singleShot(BackAfterMs, [this] { hid.Plug(dongle); });
         });
     };
     // Back in time: the same output goes on, the gap marked; data was missed (exit 4).

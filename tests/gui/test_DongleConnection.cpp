@@ -179,11 +179,11 @@ private slots:
         app.hid.Unplug(app.dongle);
         Application::Settle();
         // With no dongle left, the last line says how to go on.
-        QCOMPARE(app.Messages().mid(app.Messages().size() - 3),
-                 QStringList({"Streaming device disconnected!",
-                              "No compatible device(s) connected!",
-                              "Plug in a Configuration Tool, or choose File > Plug Simulated "
-                              "Dongle to try the application without one."}));
+        QCOMPARE(
+            app.Messages().mid(app.Messages().size() - 3),
+            QStringList({"Streaming device disconnected!", "No compatible device(s) connected!",
+                         "Plug in a Configuration Tool, or choose File > Plug Simulated "
+                         "Dongle to try the application without one."}));
         QCOMPARE(app.form->StartButton->text(), QString("Start"));
         QCOMPARE(app.form->PowerButton->text(), QString("Power On"));
         QVERIFY(!app.form->PauseButton->isEnabled());
@@ -219,7 +219,8 @@ private slots:
         QTRY_VERIFY(!app.form->Session->State().Waiting);
         QCOMPARE(app.form->DevListBox->count(), 2);
         QCOMPARE(app.form->KelvraHidTool1->SerialNumber(), QString("SIM000001"));
-        QCOMPARE(app.form->DevListBox->currentRow(), app.form->KelvraHidTool1->CurrentDeviceIndex());
+        QCOMPARE(app.form->DevListBox->currentRow(),
+                 app.form->KelvraHidTool1->CurrentDeviceIndex());
         QVERIFY(app.Messages().last().startsWith("Dongle SIM000001 returned after "));
         QVERIFY(app.Messages().last().endsWith(" s: run restored (paused, 1-Wire)"));
         QCOMPARE(app.form->PauseButton->text(), QString("Resume"));
@@ -274,7 +275,8 @@ private slots:
                  return In;
              },
              [&](const QString& Path) { return Path == simulated->Info().Path; },
-             {updater.ConfigFolder()}, false});
+             {updater.ConfigFolder()},
+             false});
         QVERIFY(app.form->SimDongleItem->isVisible());
         QCOMPARE(app.form->SimDongleItem->text(), QString("Plug Simulated Dongle"));
         app.form->SimDongleItem->trigger();

@@ -141,8 +141,10 @@ private slots:
         QVERIFY(app.windows.AboutDialog->InfoLabel->text().startsWith(
             "PXS733 GUI \nVersion 1.0.1.10\n"));
         // The first start names the keys that start a run.
-        QCOMPARE(app.Messages().filter("press F1 (Start), Shift+F1 (Start in debug mode) or F4 "
-                                       "(Power On)").size(),
+        QCOMPARE(app.Messages()
+                     .filter("press F1 (Start), Shift+F1 (Start in debug mode) or F4 "
+                             "(Power On)")
+                     .size(),
                  1);
 
         app.form->FormActivate();

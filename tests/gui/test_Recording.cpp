@@ -296,7 +296,8 @@ private slots:
             return l.startsWith("# Dongle SIM000001 away from ");
         });
         QVERIFY(gap != lines.end() && gap + 1 != lines.end());
-        QVERIFY(QRegularExpression(",1,[0-9A-F]+$").match(QString::fromLatin1(*(gap + 1))).hasMatch());
+        QVERIFY(
+            QRegularExpression(",1,[0-9A-F]+$").match(QString::fromLatin1(*(gap + 1))).hasMatch());
         QCOMPARE(app.Messages().filter("Recording stopped: ").size(), 1);
     }
 

@@ -1,0 +1,121 @@
+#include "SnrCapture.h"
+
+#include "SnrFigures.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// A count this far from the untouched mean (in untouched peak-to-peaks, at least MinOnset
+// counts) starts a touch.
+constexpr int OnsetNoises = 2;
+constexpr int MinOnset = 3;
+} // namespace
+
+TSnrCapture::TSnrCapture(int Channel, int Samples)
+    : FChannel(std::clamp(Channel, 0, 1)), FSamples(std::max(Samples, MinSamples)) {}
+
+int TSnrCapture::Taken() const {
+    return FStep >= TStep::WaitingForTouch ? int(FTouched.size()) : int(FUntouched.size());
+}
+
+void TSnrCapture::CaptureNow() {
+    if (FStep == TStep::Settling) FStep = TStep::Untouched;
+}
+
+void TSnrCapture::Cancel() {
+    if (!Finished()) FStep = TStep::Cancelled;
+}
+
+void TSnrCapture::Fail(const QString& Why) {
+    if (!Finished()) Invalidate(Why);
+}
+
+void TSnrCapture::Invalidate(const QString& Why) {
+    FStep = TStep::Invalid;
+    FReason = Why;
+}
+
+void TSnrCapture::Add(const TDecodedSample& Sample, bool Missed) {
+    if (Finished()) return;
+    if (!Sample.CountShown) {
+        Invalidate("The stream has no counts: tick Count Samples in the streaming set-up.");
+        return;
+    }
+    if (FStep == TStep::Settling) {
+        Settle(Sample);
+        if (FStep == TStep::Settling) return;
+    }
+    const quint8 flags = Sample.SysFlags.value_or(0);
+    if (Missed) return Invalidate("Samples were lost during the capture (a counter gap).");
+    if (flags & sfRFNoise) return Invalidate("RF noise was detected during the capture.");
+    if (flags & sfATIBusy)
+        return Invalidate("The IC re-calibrated (ATI busy) during the capture: it was reset.");
+
+    const int count = Sample.Counts[size_t(FChannel)];
+    FStrip << count;
+    switch (FStep) {
+    case TStep::Untouched:
+        FUntouched << count;
+        if (FUntouched.size() < FSamples) return;
+        {
+            const Snr::TPhase untouched = Snr::Describe(FUntouched);
+            FBaseline = untouched.Mean;
+            FNoise = untouched.PeakToPeak;
+        }
+        FStep = TStep::WaitingForTouch;
+        return;
+    case TStep::WaitingForTouch:
+        WaitForTouch(count);
+        return;
+    case TStep::Touched:
+        if (std::abs(count - FBaseline) < FPlateau / 2)
+            return Invalidate("The touch was released before the capture finished.");
+        FTouched << count;
+        if (FTouched.size() >= FSamples) FStep = TStep::Done;
+        return;
+    default:
+        return;
+    }
+}
+
+void TSnrCapture::Settle(const TDecodedSample& Sample) {
+    if (!Sample.LTAShown) {
+        // Without the LTA the IC's settling cannot be seen: capture at once.
+        FStep = TStep::Untouched;
+        return;
+    }
+    const bool busy = Sample.SysFlags && (*Sample.SysFlags & sfATIBusy);
+    FLTAs << Sample.LTAs[size_t(FChannel)];
+    if (FLTAs.size() > SettleWindow + 1) FLTAs.removeFirst();
+    if (busy || FLTAs.size() <= SettleWindow) return;
+    const auto [min, max] = std::minmax_element(FLTAs.begin(), FLTAs.end());
+    if (*max - *min < 1) FStep = TStep::Untouched;
+}
+
+void TSnrCapture::WaitForTouch(int Count) {
+    const double onset = std::max(OnsetNoises * FNoise, MinOnset);
+    if (FRising.isEmpty() && std::abs(Count - FBaseline) < onset) return;
+    FRising << Count;
+    if (FRising.size() < PlateauWindow) return;
+    // The plateau: the last samples stay within the noise (and a count) of each other.
+    const auto last = FRising.end() - PlateauWindow;
+    const auto [min, max] = std::minmax_element(last, FRising.end());
+    if (*max - *min > FNoise + 1) return;
+    double sum = 0;
+    for (auto it = last; it != FRising.end(); ++it)
+        sum += std::abs(*it - FBaseline);
+    FPlateau = sum / PlateauWindow;
+    if (FPlateau < onset) { // it went back: no touch after all
+        FRising.clear();
+        return;
+    }
+    // The transition is dropped: the capture starts where the touch passed half its plateau.
+    const auto half = std::find_if(FRising.begin(), FRising.end(), [this](int c) {
+        return std::abs(c - FBaseline) >= FPlateau / 2;
+    });
+    FTouched = QList<int>(half, FRising.end());
+    FTouchedStart = int(FStrip.size() - FTouched.size());
+    FRising.clear();
+    FStep = FTouched.size() >= FSamples ? TStep::Done : TStep::Touched;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "SampleDecoder.h"
+
+#include <QList>
+#include <QString>
+
+// A signal-to-noise capture on the samples of a run, one channel's raw counts: it waits until
+// the IC has settled, takes the untouched samples, waits for a touch to reach its plateau and
+// takes as many touched samples. A lost sample, RF noise or a re-calibration in between makes
+// it invalid, with the reason.
+class TSnrCapture {
+public:
+    enum class TStep { Settling, Untouched, WaitingForTouch, Touched, Done, Invalid, Cancelled };
+
+    static constexpr int MinSamples = 100;
+    static constexpr int DefaultSamples = 500;
+    static constexpr int SettleWindow = 50; // the LTA moved less than a count over these
+    static constexpr int PlateauWindow = 10;
+
+    // Channel 0 or 1; Samples per phase, at least MinSamples.
+    TSnrCapture(int Channel, int Samples);
+
+    // The next sample of the run; Missed: samples were lost just before it.
+    void Add(const TDecodedSample& Sample, bool Missed);
+    // Starts the untouched capture without waiting for the IC to settle.
+    void CaptureNow();
+    void Cancel();
+    // Ends the capture as invalid: samples stopped coming, the dongle went.
+    void Fail(const QString& Why);
+
+    TStep Step() const { return FStep; }
+    bool Finished() const { return FStep >= TStep::Done; }
+    // Samples taken in the phase under way (or the last one).
+    int Taken() const;
+    int Samples() const { return FSamples; }
+    int Channel() const { return FChannel; }
+    QString InvalidReason() const { return FReason; }
+
+    const QList<int>& UntouchedCounts() const { return FUntouched; }
+    const QList<int>& TouchedCounts() const { return FTouched; }
+    // Every count from the start of the untouched capture on, and where the phases lie in it.
+    const QList<int>& Strip() const { return FStrip; }
+    int TouchedStart() const { return FTouchedStart; }
+
+private:
+    void Settle(const TDecodedSample& Sample);
+    void WaitForTouch(int Count);
+    void Invalidate(const QString& Why);
+
+    int FChannel;
+    int FSamples;
+    TStep FStep = TStep::Settling;
+    QString FReason;
+    QList<int> FLTAs; // the last SettleWindow + 1
+    QList<int> FUntouched;
+    QList<int> FTouched;
+    QList<int> FStrip;
+    int FTouchedStart = 0; // in the strip
+    QList<int> FRising;    // counts since the touch began
+    double FBaseline = 0;  // untouched mean
+    int FNoise = 0;        // untouched peak-to-peak
+    double FPlateau = 0;   // distance of the touched counts from the baseline
+};

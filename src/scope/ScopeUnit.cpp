@@ -1,6 +1,7 @@
 #include "ScopeUnit.h"
 
 #include "CategoryPanel.h"
+#include "ChartPicture.h"
 #include "IniFile.h"
 #include "ModalDialogs.h"
 #include "SafeFile.h"
@@ -17,11 +18,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPdfWriter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
-#include <QSvgGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -747,66 +746,5 @@ void TScopeForm::ExportDataClick() {
 }
 
 void TScopeForm::SavePictureClick() {
-    if (!FDialogs) return;
-    QString path = FDialogs->SaveFile(
-        "Save Scope Picture", "scope",
-        {"PNG pictures (*.png)", "PDF documents (*.pdf)", "SVG drawings (*.svg)"});
-    if (path.isEmpty()) return;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != "pdf" && suffix != "png" && suffix != "svg") path += ".png";
-    const QByteArray picture = suffix == "pdf"   ? PdfPicture()
-                               : suffix == "svg" ? SvgPicture()
-                                                 : PngPicture();
-    const QString error = picture.isEmpty() ? QStringLiteral("the picture could not be drawn")
-                                            : SafeFile::Write(path, picture);
-    if (!error.isEmpty())
-        FDialogs->ReportError(QStringLiteral("Cannot save the picture to %1: %2").arg(path, error));
-}
-
-QByteArray TScopeForm::PngPicture() const {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!ScopeGraph->toPixmap(ScopeGraph->width(), ScopeGraph->height()).save(&buffer, "PNG"))
-        return {};
-    return bytes;
-}
-
-// The chart as vectors in a drawing of its own size.
-QByteArray TScopeForm::SvgPicture() const {
-    const QSize size = ScopeGraph->size();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(), size));
-    svg.setTitle("PXS733 scope");
-    QCPPainter painter;
-    if (!painter.begin(&svg)) return {};
-    painter.setMode(QCPPainter::pmVectorized);
-    ScopeGraph->toPainter(&painter, size.width(), size.height());
-    painter.end();
-    return bytes;
-}
-
-// The chart as vectors on one page of its own size.
-QByteArray TScopeForm::PdfPicture() const {
-    const QSize size = ScopeGraph->size();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter pdf(&buffer);
-        pdf.setCreator("pxs733");
-        pdf.setPageMargins(QMarginsF());
-        pdf.setPageSize(QPageSize(size, QPageSize::Point, QString(), QPageSize::ExactMatch));
-        QCPPainter painter;
-        if (!painter.begin(&pdf)) return {};
-        painter.setMode(QCPPainter::pmVectorized);
-        painter.setWindow(QRect(QPoint(), size));
-        ScopeGraph->toPainter(&painter, size.width(), size.height());
-    }
-    return bytes;
+    if (FDialogs) ChartPicture::Save(*ScopeGraph, *FDialogs, "Save Scope Picture", "scope");
 }

@@ -114,10 +114,6 @@ protected:
 
 private:
     void CreateChart();
-    // The chart at its size, ready to be written; empty when it could not be drawn.
-    QByteArray PngPicture() const;
-    QByteArray PdfPicture() const;
-    QByteArray SvgPicture() const;
     void CreateSettingsPanel();
     void SetMaxButtonClick();
     void SetMinButtonClick();

@@ -194,6 +194,8 @@ void TPXS733MainForm::CreateMenus() {
     PauseItem = runItem("PauseItem", &TPXS733MainForm::PauseButtonClick);
     ScopeItem = runItem("ScopeItem", &TPXS733MainForm::ScopeButtonClick);
     ScopeItem->setText("Scope\tF3");
+    SnrItem = runItem("SnrItem", &TPXS733MainForm::SnrButtonClick);
+    SnrItem->setText("Noise && SNR...");
     PowerItem = runItem("PowerItem", &TPXS733MainForm::PowerButtonClick);
     run->addSeparator();
     StreamSetupItem = runItem("StreamSetupItem", &TPXS733MainForm::StreamSetupButtonClick);
@@ -256,8 +258,14 @@ void TPXS733MainForm::CreateLeftColumn() {
     RecordButton = NamedButton("RecordButton", "Record", StreamingCategory->Content());
     RecordButton->setCheckable(true);
     RecordButton->setToolTip("Record every sample to a CSV file");
-    for (QPushButton* b :
-         {StreamSetupButton, ScopeButton, StartButton, StartTMButton, PauseButton, RecordButton})
+    SnrButton = NamedButton("SnrButton", "Noise && SNR...", StreamingCategory->Content());
+    SnrButton->setToolTip("Measure the noise and the signal-to-noise ratio of a touch");
+    auto* scopeRow = new QHBoxLayout;
+    scopeRow->addWidget(ScopeButton);
+    scopeRow->addWidget(SnrButton);
+    streaming->addWidget(StreamSetupButton);
+    streaming->addLayout(scopeRow);
+    for (QPushButton* b : {StartButton, StartTMButton, PauseButton, RecordButton})
         streaming->addWidget(b);
     RecordStatusLabel = NamedLabel("RecordStatusLabel", QString(), StreamingCategory->Content());
     RecordStatusLabel->setWordWrap(true);
@@ -268,6 +276,7 @@ void TPXS733MainForm::CreateLeftColumn() {
     StartTMButton->setEnabled(false);
     PauseButton->setEnabled(false);
     connect(ScopeButton, &QPushButton::clicked, this, &TPXS733MainForm::ScopeButtonClick);
+    connect(SnrButton, &QPushButton::clicked, this, &TPXS733MainForm::SnrButtonClick);
     connect(StreamSetupButton, &QPushButton::clicked, this,
             &TPXS733MainForm::StreamSetupButtonClick);
     connect(StartButton, &QPushButton::clicked, this, [this] { StartButtonClick(StartButton); });

@@ -8,6 +8,7 @@
 #include "SampleDecoder.h"
 #include "SampleRecorder.h"
 #include "ScopeUnit.h"
+#include "SnrUnit.h"
 #include "StreamSetupUnit.h"
 
 #include <QElapsedTimer>
@@ -64,6 +65,7 @@ struct TPXS733Windows {
 
     TPXS733MainForm* MainForm = nullptr;
     TScopeForm* ScopeForm = nullptr;
+    TSnrForm* SnrForm = nullptr;
     TStreamSetupForm* StreamSetupForm = nullptr;
     TSendCommands* SendCommands = nullptr;
     TAboutDialog* AboutDialog = nullptr;
@@ -83,7 +85,8 @@ struct TSimulatedDongleOffer {
 class TPXS733MainForm : public QMainWindow,
                         private TMainFormSettingsTarget,
                         private TStreamSetupHost,
-                        private TScopeHost {
+                        private TScopeHost,
+                        private TSnrHost {
     Q_OBJECT
 public:
     TPXS733MainForm(TModalDialogs& Dialogs, THidAccess& Hid, const QStringList& UpdaterFolders);
@@ -103,6 +106,7 @@ public:
     void FormActivate();
     void ResetSettingsClick();
     void ScopeButtonClick();
+    void SnrButtonClick();
     // Run control (MainUnitRunControl.cpp).
     void StartButtonClick(QPushButton* Sender);
     void PauseButtonClick();
@@ -171,6 +175,7 @@ public:
     TKvrListBox* MessageBox;
     QPushButton* StreamSetupButton;
     QPushButton* ScopeButton;
+    QPushButton* SnrButton;
     QPushButton* StartButton;
     QPushButton* StartTMButton;
     QPushButton* PauseButton;
@@ -247,6 +252,7 @@ public:
     QAction* StartDebugItem;
     QAction* PauseItem;
     QAction* ScopeItem;
+    QAction* SnrItem;
     QAction* PowerItem;
     QAction* StreamSetupItem;
     QAction* ResetSettingsItem;
@@ -419,6 +425,9 @@ private:
     QString ScopeIniFilePath() const override { return IniFilePath; }
     void ScopeLoadError() override;
     void SettingsNotSaved(const QString& Reason) override;
+    // TSnrHost
+    QString SnrIniFilePath() const override { return IniFilePath; }
+    Recording::TInfo SnrRecordingInfo() const override { return RecordingInfo(); }
     void FeedScope(const TDecodedSample& Sample);
 
     // TStreamSetupHost (MainUnitRunControl.cpp)

@@ -68,6 +68,7 @@ void TPXS733MainForm::BindWindows(const TPXS733Windows& Windows) {
     SubscribeToSession();
     ShowRunState();
     Windows.ScopeForm->Bind(*this, FDialogs);
+    Windows.SnrForm->Bind(*this, *Session, FDialogs);
     Windows.SendCommands->Bind(
         FDialogs, [this] { return IniFilePath; },
         [this](const QString& Reason) { SettingsNotSaved(Reason); });
@@ -231,6 +232,14 @@ void TPXS733MainForm::ScopeButtonClick() {
     scope->show();
     if (scope->isMinimized()) scope->showNormal();
     scope->raise();
+}
+
+void TPXS733MainForm::SnrButtonClick() {
+    TSnrForm* snr = FWindows->SnrForm;
+    snr->show();
+    if (snr->isMinimized()) snr->showNormal();
+    snr->raise();
+    snr->activateWindow();
 }
 
 void TPXS733MainForm::ResetSettingsClick() {

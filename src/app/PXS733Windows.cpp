@@ -4,6 +4,7 @@
 #include "MainUnit.h"
 #include "ScopeUnit.h"
 #include "SendCommandsUnit.h"
+#include "SnrUnit.h"
 #include "StreamSetupUnit.h"
 
 TPXS733Windows::TPXS733Windows(TModalDialogs& Dialogs, THidAccess& Hid,
@@ -14,10 +15,12 @@ TPXS733Windows::TPXS733Windows(TModalDialogs& Dialogs, THidAccess& Hid,
     SendCommands = new TSendCommands;
     AboutDialog = new TAboutDialog;
     HintTipsForm = new THintTipsForm;
+    SnrForm = new TSnrForm;
     MainForm->BindWindows(*this);
 }
 
 TPXS733Windows::~TPXS733Windows() {
+    delete SnrForm;
     delete HintTipsForm;
     delete AboutDialog;
     delete SendCommands;

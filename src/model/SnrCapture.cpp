@@ -13,7 +13,8 @@ constexpr int MinOnset = 3;
 } // namespace
 
 TSnrCapture::TSnrCapture(int Channel, int Samples)
-    : FChannel(std::clamp(Channel, 0, 1)), FSamples(std::max(Samples, MinSamples)) {}
+    : FChannel(std::clamp(Channel, 0, 1)), FSamples(std::max(Samples, MinSamples)),
+      FPlateauWindow(std::max(MinPlateauWindow, FSamples / 5)) {}
 
 int TSnrCapture::Taken() const {
     return FStep >= TStep::WaitingForTouch ? int(FTouched.size()) : int(FUntouched.size());
@@ -97,15 +98,15 @@ void TSnrCapture::WaitForTouch(int Count) {
     const double onset = std::max(OnsetNoises * FNoise, MinOnset);
     if (FRising.isEmpty() && std::abs(Count - FBaseline) < onset) return;
     FRising << Count;
-    if (FRising.size() < PlateauWindow) return;
+    if (FRising.size() < FPlateauWindow) return;
     // The plateau: the last samples stay within the noise (and a count) of each other.
-    const auto last = FRising.end() - PlateauWindow;
+    const auto last = FRising.end() - FPlateauWindow;
     const auto [min, max] = std::minmax_element(last, FRising.end());
     if (*max - *min > FNoise + 1) return;
     double sum = 0;
     for (auto it = last; it != FRising.end(); ++it)
         sum += std::abs(*it - FBaseline);
-    FPlateau = sum / PlateauWindow;
+    FPlateau = sum / FPlateauWindow;
     if (FPlateau < onset) { // it went back: no touch after all
         FRising.clear();
         return;
@@ -114,8 +115,9 @@ void TSnrCapture::WaitForTouch(int Count) {
     const auto half = std::find_if(FRising.begin(), FRising.end(), [this](int c) {
         return std::abs(c - FBaseline) >= FPlateau / 2;
     });
-    FTouched = QList<int>(half, FRising.end());
-    FTouchedStart = int(FStrip.size() - FTouched.size());
+    FTouchedStart = int(FStrip.size() - (FRising.end() - half));
+    FTouched = QList<int>(half, half + std::min<qsizetype>(FRising.end() - half, FSamples));
+    FStrip.resize(FTouchedStart + FTouched.size()); // the strip ends with the capture
     FRising.clear();
     FStep = FTouched.size() >= FSamples ? TStep::Done : TStep::Touched;
 }

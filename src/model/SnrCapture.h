@@ -16,7 +16,9 @@ public:
     static constexpr int MinSamples = 100;
     static constexpr int DefaultSamples = 500;
     static constexpr int SettleWindow = 50; // the LTA moved less than a count over these
-    static constexpr int PlateauWindow = 10;
+    // A touch has reached its plateau when its counts stayed within the untouched noise for
+    // a fifth of the samples asked for (at least this many).
+    static constexpr int MinPlateauWindow = 10;
 
     // Channel 0 or 1; Samples per phase, at least MinSamples.
     TSnrCapture(int Channel, int Samples);
@@ -39,7 +41,8 @@ public:
 
     const QList<int>& UntouchedCounts() const { return FUntouched; }
     const QList<int>& TouchedCounts() const { return FTouched; }
-    // Every count from the start of the untouched capture on, and where the phases lie in it.
+    // Every count from the start of the untouched capture to the end of the touched one, and
+    // where the touched capture starts in it.
     const QList<int>& Strip() const { return FStrip; }
     int TouchedStart() const { return FTouchedStart; }
 
@@ -50,6 +53,7 @@ private:
 
     int FChannel;
     int FSamples;
+    int FPlateauWindow;
     TStep FStep = TStep::Settling;
     QString FReason;
     QList<int> FLTAs; // the last SettleWindow + 1

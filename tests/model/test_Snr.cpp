@@ -115,20 +115,21 @@ TEST(SnrCapture, PhasesOfATouch) {
     for (int i = 0; i < 100; ++i)
         capture.Add(Sample(Noisy(1000, i)), false);
     ASSERT_EQ(capture.Step(), TSnrCapture::TStep::WaitingForTouch);
-    // Still untouched, then a ramp down to 900 over 20 samples, then the plateau.
+    // Still untouched, then a ramp down towards 900, then the plateau.
     for (int i = 0; i < 30; ++i)
         capture.Add(Sample(Noisy(1000, i)), false);
-    for (int i = 1; i <= 20; ++i)
-        capture.Add(Sample(1000 - 5 * i), false);
+    for (int i = 1; i <= 16; ++i)
+        capture.Add(Sample(1000 - 6 * i), false);
     for (int i = 0; i < 100 && !capture.Finished(); ++i)
         capture.Add(Sample(Noisy(900, i)), false);
     ASSERT_EQ(capture.Step(), TSnrCapture::TStep::Done);
     // The touched capture starts where the ramp passed half the plateau (950): the
-    // transition above it is dropped.
+    // transition before it is dropped.
     ASSERT_EQ(capture.TouchedCounts().size(), 100);
-    EXPECT_EQ(capture.TouchedCounts().first(), 950);
+    EXPECT_EQ(capture.TouchedCounts().first(), 946);
     EXPECT_EQ(capture.UntouchedCounts().size(), 100);
-    EXPECT_EQ(capture.Strip()[capture.TouchedStart()], 950);
+    EXPECT_EQ(capture.Strip()[capture.TouchedStart()], 946);
+    EXPECT_EQ(capture.Strip().size(), capture.TouchedStart() + 100);
     const TFigures f =
         Compute(capture.UntouchedCounts(), capture.TouchedCounts(), TLevels{}, std::nullopt);
     EXPECT_GT(f.Signal, 90);

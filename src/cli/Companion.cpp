@@ -8,6 +8,8 @@
 #include "KelvraHIDTool.h"
 #include "RunSession.h"
 #include "SampleOutput.h"
+#include "SnrCapture.h"
+#include "SnrFigures.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -63,6 +65,16 @@ const TCommandHelp Commands[] = {
      "starts from its fuses, and stays powered, not streaming, with the banks in force."},
     {"strap", "strap read | strap write AT ST LT MT",
      "Reads or writes the four strap settings (indirect registers 53, 79, 7A, DF)."},
+    {"snr",
+     "snr [--channel 0|1] [--samples N] [--threshold T] [--pass X] [--good Y]\n"
+     "    [--seconds N]",
+     "Measures the signal-to-noise ratio of a touch on the streaming IC: waits until it has\n"
+     "settled, captures N (default 500, at least 100) untouched samples, asks on standard\n"
+     "error for a light touch, and captures as many touched ones once the touch has\n"
+     "reached its plateau. Prints the figures as 'name: value' lines: verdict (FAIL below\n"
+     "X:1, default 5; PASS; GOOD from Y:1, default 10), snr, snr_db, signal, noise figures\n"
+     "and, with a touch threshold T, the margins. A capture with lost samples, RF noise or\n"
+     "a re-calibration, or without a touch within N seconds (default 60), fails (exit 1)."},
     {"stream",
      "stream [--seconds N] [--samples N] [--format csv|jsonl] [--output FILE]\n"
      "       [--reconnect SECONDS]",
@@ -131,6 +143,7 @@ private:
     int Banks(const QStringList& Args);
     int Strap(const QStringList& Args);
     int Stream();
+    int Snr();
     bool EnsurePowered();
     // While a stream waits for its dongle: selects it when it is back.
     void TakeBackWaitedDongle();
@@ -205,6 +218,7 @@ int TCompanion::Run() {
     if (command == "indirect") return Indirect(rest);
     if (command == "banks") return Banks(rest);
     if (command == "strap") return Strap(rest);
+    if (command == "snr") return Snr();
     return Stream();
 }
 
@@ -514,6 +528,108 @@ int TCompanion::Stream() {
     return ExitCode::Success;
 }
 
+int TCompanion::Snr() {
+    bool ok = true;
+    const int channel = FParser.value("channel").toInt(&ok);
+    if (!ok || (channel != 0 && channel != 1))
+        return Usage("--channel is 0 or 1, not " + FParser.value("channel"));
+    const int samples = FParser.isSet("samples") ? FParser.value("samples").toInt(&ok)
+                                                 : TSnrCapture::DefaultSamples;
+    if (!ok || samples < TSnrCapture::MinSamples || samples > 1000000)
+        return Usage("--samples is a number from 100 to 1000000, not " + FParser.value("samples"));
+    const double seconds = FParser.isSet("seconds") ? FParser.value("seconds").toDouble(&ok) : 60;
+    if (!ok || !(seconds > 0 && seconds <= 1e6))
+        return Usage("--seconds is a number above 0, not " + FParser.value("seconds"));
+    bool passOk = false;
+    bool goodOk = false;
+    const Snr::TLevels levels{FParser.value("pass").toDouble(&passOk),
+                              FParser.value("good").toDouble(&goodOk)};
+    QString error = passOk && goodOk ? Snr::CheckLevels(levels) : "--pass and --good are numbers";
+    std::optional<double> threshold;
+    if (error.isEmpty() && FParser.isSet("threshold")) {
+        threshold = FParser.value("threshold").toDouble(&ok);
+        error = ok ? Snr::CheckThreshold(*threshold) : "--threshold is a number";
+    }
+    if (!error.isEmpty()) return Usage(error);
+
+    TSnrCapture capture(channel, samples);
+    bool missed = false;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    TSnrCapture::TStep told = TSnrCapture::TStep::Settling;
+    Err("waiting for the IC to settle");
+    auto sampled =
+        FSession->OnSample.Subscribe([&](const TDecodedSample& Decoded, const quint8*, int) {
+            capture.Add(Decoded, std::exchange(missed, false), clock.nsecsElapsed() / 1e6);
+            if (capture.Step() == told) return;
+            told = capture.Step();
+            if (told == TSnrCapture::TStep::Untouched) Err("capturing untouched: do not touch");
+            if (told == TSnrCapture::TStep::WaitingForTouch)
+                Err("touch the sensor now, lightly, and hold the touch");
+            if (told == TSnrCapture::TStep::Touched) Err("capturing touched: hold the touch");
+            if (capture.Finished()) loop.quit();
+        });
+    auto lost = FSession->OnDataMissed.Subscribe([&] { missed = true; });
+    auto changed = FList.OnDeviceChange.Subscribe([&](QObject*, bool) {
+        if (FTool.ReselectDevice()) return;
+        capture.Fail("the dongle went away");
+        loop.quit();
+    });
+    StopRequested = false;
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    QTimer checks;
+    QObject::connect(&checks, &QTimer::timeout, &loop, [&] {
+        if (StopRequested) capture.Cancel();
+        if (clock.elapsed() >= seconds * 1000)
+            capture.Fail(QStringLiteral("no complete capture within %1 s").arg(seconds));
+        if (!FSession->State().Streaming) capture.Fail("the stream stopped");
+        if (capture.Finished()) loop.quit();
+    });
+    if (!FSession->SetUpDongle() || !FSession->Start(false)) return ExitCode::Failed;
+    clock.start();
+    checks.start(StopCheckMs);
+    loop.exec();
+    checks.stop();
+    const bool gone = capture.InvalidReason() == "the dongle went away";
+    if (!gone) FSession->Stop();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (capture.Step() == TSnrCapture::TStep::Cancelled) {
+        Err("cancelled");
+        return ExitCode::Failed;
+    }
+    if (capture.Step() == TSnrCapture::TStep::Invalid) {
+        Err("invalid capture: " + capture.InvalidReason());
+        return gone ? ExitCode::NoDongle : ExitCode::Failed;
+    }
+    Err("done: release the touch");
+    const Snr::TFigures f =
+        Snr::Compute(capture.UntouchedCounts(), capture.TouchedCounts(), levels, threshold);
+    QByteArray text;
+    auto line = [&text](const char* Name, const QString& Value) {
+        text += QByteArray(Name) + ": " + Value.toUtf8() + '\n';
+    };
+    auto number = [](double Value, int Decimals) { return QString::number(Value, 'f', Decimals); };
+    line("verdict", Snr::VerdictText(f.Verdict));
+    line("snr", f.RatioText());
+    line("snr_db", f.Decibels ? number(*f.Decibels, 1) : "");
+    line("signal", number(f.Signal, 2));
+    line("signal_percent", f.SignalPercent ? number(*f.SignalPercent, 3) : "");
+    line("noise_pp", QString::number(f.Untouched.PeakToPeak));
+    line("noise_peak", number(f.Untouched.PeakFromMean, 2));
+    line("noise_std", number(f.Untouched.StdDev, 3));
+    line("touched_noise_pp", QString::number(f.Touched.PeakToPeak));
+    line("touched_noise_std", number(f.Touched.StdDev, 3));
+    if (threshold) {
+        line("margin_in", number(*f.MarginIn, 2));
+        line("margin_out", number(*f.MarginOut, 2));
+    }
+    line("samples", QString::number(f.Untouched.N));
+    Out(text);
+    return ExitCode::Success;
+}
+
 } // namespace
 
 void AddCompanionOptions(QCommandLineParser& Parser) {
@@ -523,12 +639,16 @@ void AddCompanionOptions(QCommandLineParser& Parser) {
     Parser.addOption({"link", "The link to the IC: 1wire or i2c.", "LINK", "1wire"});
     Parser.addOption({"voltage", "The IC's supply: 3.3 or 1.8.", "V"});
     Parser.addOption({"verbose", "Information lines on standard error too."});
-    Parser.addOption({"seconds", "stream: how long.", "N"});
-    Parser.addOption({"samples", "stream: how many samples.", "N"});
+    Parser.addOption({"seconds", "stream, snr: how long at most.", "N"});
+    Parser.addOption({"samples", "stream: how many samples; snr: how many per phase.", "N"});
     Parser.addOption({"format", "stream: csv or jsonl.", "FORMAT", "csv"});
     Parser.addOption({"output", "stream: the file, or - for standard output.", "FILE", "-"});
     Parser.addOption(
         {"reconnect", "stream: wait this long for an unplugged dongle to return.", "SECONDS"});
+    Parser.addOption({"channel", "snr: the channel, 0 or 1.", "C", "0"});
+    Parser.addOption({"threshold", "snr: the touch threshold in counts.", "T"});
+    Parser.addOption({"pass", "snr: the SNR from which a capture passes.", "X", "5"});
+    Parser.addOption({"good", "snr: the SNR from which a capture is good.", "Y", "10"});
 }
 
 QString CompanionHelp(const QString& Command) {

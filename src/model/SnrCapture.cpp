@@ -13,8 +13,7 @@ constexpr int MinOnset = 3;
 } // namespace
 
 TSnrCapture::TSnrCapture(int Channel, int Samples)
-    : FChannel(std::clamp(Channel, 0, 1)), FSamples(std::max(Samples, MinSamples)),
-      FPlateauWindow(std::max(MinPlateauWindow, FSamples / 5)) {}
+    : FChannel(std::clamp(Channel, 0, 1)), FSamples(std::max(Samples, MinSamples)) {}
 
 int TSnrCapture::Taken() const {
     return FStep >= TStep::WaitingForTouch ? int(FTouched.size()) : int(FUntouched.size());
@@ -37,7 +36,7 @@ void TSnrCapture::Invalidate(const QString& Why) {
     FReason = Why;
 }
 
-void TSnrCapture::Add(const TDecodedSample& Sample, bool Missed) {
+void TSnrCapture::Add(const TDecodedSample& Sample, bool Missed, double TimeMs) {
     if (Finished()) return;
     if (!Sample.CountShown) {
         Invalidate("The stream has no counts: tick Count Samples in the streaming set-up.");
@@ -67,7 +66,7 @@ void TSnrCapture::Add(const TDecodedSample& Sample, bool Missed) {
         FStep = TStep::WaitingForTouch;
         return;
     case TStep::WaitingForTouch:
-        WaitForTouch(count);
+        WaitForTouch(count, TimeMs);
         return;
     case TStep::Touched:
         if (std::abs(count - FBaseline) < FPlateau / 2)
@@ -94,21 +93,31 @@ void TSnrCapture::Settle(const TDecodedSample& Sample) {
     if (*max - *min < 1) FStep = TStep::Untouched;
 }
 
-void TSnrCapture::WaitForTouch(int Count) {
+void TSnrCapture::WaitForTouch(int Count, double TimeMs) {
     const double onset = std::max(OnsetNoises * FNoise, MinOnset);
     if (FRising.isEmpty() && std::abs(Count - FBaseline) < onset) return;
     FRising << Count;
-    if (FRising.size() < FPlateauWindow) return;
-    // The plateau: the last samples stay within the noise (and a count) of each other.
-    const auto last = FRising.end() - FPlateauWindow;
-    const auto [min, max] = std::minmax_element(last, FRising.end());
-    if (*max - *min > FNoise + 1) return;
-    double sum = 0;
-    for (auto it = last; it != FRising.end(); ++it)
-        sum += std::abs(*it - FBaseline);
-    FPlateau = sum / FPlateauWindow;
+    FRisingTimes << TimeMs;
+    // The window: the last PlateauMs, at least MinPlateauWindow samples.
+    const qsizetype n = FRising.size();
+    qsizetype first = n;
+    while (first > 0 &&
+           (n - first < MinPlateauWindow || FRisingTimes[first - 1] >= TimeMs - PlateauMs))
+        --first;
+    if (n - first < MinPlateauWindow || TimeMs - FRisingTimes[first] < PlateauMs * 0.9) return;
+    const auto distance = [this](qsizetype From, qsizetype To) {
+        double sum = 0;
+        for (qsizetype i = From; i < To; ++i)
+            sum += std::abs(FRising[i] - FBaseline);
+        return sum / double(To - From);
+    };
+    const qsizetype middle = (first + n) / 2;
+    if (std::abs(distance(middle, n) - distance(first, middle)) > std::max(FNoise / 2.0, 1.0))
+        return;
+    FPlateau = distance(first, n);
     if (FPlateau < onset) { // it went back: no touch after all
         FRising.clear();
+        FRisingTimes.clear();
         return;
     }
     // The transition is dropped: the capture starts where the touch passed half its plateau.
@@ -119,5 +128,6 @@ void TSnrCapture::WaitForTouch(int Count) {
     FTouched = QList<int>(half, half + std::min<qsizetype>(FRising.end() - half, FSamples));
     FStrip.resize(FTouchedStart + FTouched.size()); // the strip ends with the capture
     FRising.clear();
+    FRisingTimes.clear();
     FStep = FTouched.size() >= FSamples ? TStep::Done : TStep::Touched;
 }

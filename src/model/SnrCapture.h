@@ -16,15 +16,17 @@ public:
     static constexpr int MinSamples = 100;
     static constexpr int DefaultSamples = 500;
     static constexpr int SettleWindow = 50; // the LTA moved less than a count over these
-    // A touch has reached its plateau when its counts stayed within the untouched noise for
-    // a fifth of the samples asked for (at least this many).
+    // A touch has reached its plateau when the mean of its counts moved less than half the
+    // untouched noise (at least a count) between the two halves of the last PlateauMs (a
+    // window of at least MinPlateauWindow samples).
+    static constexpr double PlateauMs = 200;
     static constexpr int MinPlateauWindow = 10;
 
     // Channel 0 or 1; Samples per phase, at least MinSamples.
     TSnrCapture(int Channel, int Samples);
 
-    // The next sample of the run; Missed: samples were lost just before it.
-    void Add(const TDecodedSample& Sample, bool Missed);
+    // The next sample of the run, and when it came; Missed: samples were lost just before it.
+    void Add(const TDecodedSample& Sample, bool Missed, double TimeMs);
     // Starts the untouched capture without waiting for the IC to settle.
     void CaptureNow();
     void Cancel();
@@ -48,21 +50,21 @@ public:
 
 private:
     void Settle(const TDecodedSample& Sample);
-    void WaitForTouch(int Count);
+    void WaitForTouch(int Count, double TimeMs);
     void Invalidate(const QString& Why);
 
     int FChannel;
     int FSamples;
-    int FPlateauWindow;
     TStep FStep = TStep::Settling;
     QString FReason;
     QList<int> FLTAs; // the last SettleWindow + 1
     QList<int> FUntouched;
     QList<int> FTouched;
     QList<int> FStrip;
-    int FTouchedStart = 0; // in the strip
-    QList<int> FRising;    // counts since the touch began
-    double FBaseline = 0;  // untouched mean
-    int FNoise = 0;        // untouched peak-to-peak
-    double FPlateau = 0;   // distance of the touched counts from the baseline
+    int FTouchedStart = 0;      // in the strip
+    QList<int> FRising;         // counts since the touch began
+    QList<double> FRisingTimes; // and when they came
+    double FBaseline = 0;       // untouched mean
+    int FNoise = 0;             // untouched peak-to-peak
+    double FPlateau = 0;        // distance of the touched counts from the baseline
 };

@@ -210,6 +210,7 @@ void TSnrForm::StartClick() {
                                             int Size) { Sample(Decoded, Data, Size); });
     FSampleEvents[1] = FSession->OnDataMissed.Subscribe([this] { FMissed = true; });
     FWatchdog->start();
+    FSinceStart.start();
     ShowStep();
 }
 
@@ -227,7 +228,7 @@ void TSnrForm::CancelClick() {
 void TSnrForm::Sample(const TDecodedSample& Decoded, const quint8* Data, int Size) {
     FWatchdog->start();
     const qsizetype before = FCapture->Strip().size();
-    FCapture->Add(Decoded, std::exchange(FMissed, false));
+    FCapture->Add(Decoded, std::exchange(FMissed, false), FSinceStart.nsecsElapsed() / 1e6);
     if (FCapture->Strip().size() > before) {
         if (before == 0) FClock.start();
         // Byte 2 tells the sample's length; the report is padded beyond it.

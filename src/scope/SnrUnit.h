@@ -102,6 +102,7 @@ private:
     std::array<TSubscription, 2> FSampleEvents; // only while capturing
     bool FMissed = false;
     QList<Recording::TSample> FRows; // the captured strip's samples
+    QElapsedTimer FSinceStart;       // from the start button
     QElapsedTimer FClock;            // from the first captured sample
     double FDurationMs = 0;
     Snr::TLevels FLevels;

@@ -49,6 +49,8 @@ public:
 
     // A touch starting now, Depth counts deep; periodic events come on their own.
     void Touch(double Duration, int Depth);
+    // Periodic events every Period seconds; 0 turns them off.
+    void SetEventPeriod(double Period) { FEventPeriod = Period; }
 
     void SetPower(bool On) override;
     void SetLink(quint8 CommsTypeCode) override;

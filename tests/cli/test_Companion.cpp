@@ -85,6 +85,14 @@ TEST_F(CompanionTest, BadInputGetsOneLineAndItsExitCode) {
         {{"--serial", "SIM000001", "stream", "--reconnect", "0"}, 2, "--reconnect is a number"},
         {{"--serial", "SIM000001", "stream", "--reconnect", "601"}, 2, "--reconnect is a number"},
         {{"--voltage", "5", "version"}, 2, "--voltage is 3.3 or 1.8, not 5"},
+        {{"--serial", "SIM000001", "snr", "--channel", "2"}, 2, "--channel is 0 or 1, not 2"},
+        {{"--serial", "SIM000001", "snr", "--pass", "12"},
+         2,
+         "The PASS level must not be above the GOOD level."},
+        {{"--serial", "SIM000001", "snr", "--threshold", "0"},
+         2,
+         "The touch threshold must be a count from 1 to 65535."},
+        {{"--serial", "SIM000001", "snr", "--samples", "99"}, 2, "--samples is a number from"},
         {{"--link", "spi", "version"}, 2, "--link is 1wire or i2c, not spi"},
     };
     for (const Case& c : cases) {
@@ -205,6 +213,30 @@ TEST_F(CompanionTest, StreamWithReconnectGoesOnThroughAReplug) {
     EXPECT_EQ(gone.Code, 3);
     EXPECT_TRUE(gone.Err.contains("did not return within 1 s")) << gone.Err.toStdString();
     EXPECT_GT(Rows(gone.Out).size(), 50);
+}
+
+TEST_F(CompanionTest, SnrMeasuresAScriptedTouch) {
+    ic->SetEventPeriod(0);
+    // No touch comes: it gives up after --seconds.
+    const TResult untouched = Run({"snr", "--samples", "100", "--seconds", "1"});
+    EXPECT_EQ(untouched.Code, 1);
+    EXPECT_TRUE(untouched.Err.contains("invalid capture: no complete capture within 1 s"))
+        << untouched.Err.toStdString();
+
+    // Touched once the untouched capture (100 samples at 1000 per second) is done.
+    QTimer::singleShot(1500, [this] {
+        dongle->WithIC([](TSimIC& IC) { static_cast<TVirtualPXS733&>(IC).Touch(4, 100); });
+    });
+    const TResult snr = Run({"snr", "--samples", "100", "--threshold", "30"});
+    ASSERT_EQ(snr.Code, 0) << snr.Err.toStdString();
+    QMap<QByteArray, QByteArray> figures;
+    for (const QByteArray& line : snr.Out.trimmed().split('\n'))
+        figures[line.left(line.indexOf(':'))] = line.mid(line.indexOf(':') + 2);
+    EXPECT_TRUE(QList<QByteArray>({"FAIL", "PASS", "GOOD"}).contains(figures["verdict"]));
+    EXPECT_GT(figures["signal"].toDouble(), 40);
+    EXPECT_TRUE(figures.contains("margin_out"));
+    EXPECT_EQ(figures["samples"], "100");
+    EXPECT_TRUE(snr.Err.contains("touch the sensor now")) << snr.Err.toStdString();
 }
 
 TEST_F(CompanionTest, AClosedPipeEndsTheStreamQuietly) {

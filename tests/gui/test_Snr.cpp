@@ -27,6 +27,7 @@ private slots:
 
     void aCaptureOfAScriptedTouchGivesItsFiguresAndExport() {
         Application app;
+        app.ic->SetEventPeriod(0); // the scripted touch alone
         TSnrForm& snr = *app.windows->SnrForm;
         app.form->SnrButton->click();
         QVERIFY(snr.isVisible());

@@ -105,23 +105,25 @@ int Noisy(int Level, int I) {
 
 TEST(SnrCapture, PhasesOfATouch) {
     TSnrCapture capture(0, 100);
+    double now = 0; // 100 samples per second
+    const auto add = [&](const TDecodedSample& S) { capture.Add(S, false, now += 10); };
     // The LTA still moves: no capture yet; once it stood for 50 samples, the capture starts.
     for (int i = 0; i < 60; ++i)
-        capture.Add(Sample(1000, 990 + i / 6), false);
+        add(Sample(1000, 990 + i / 6));
     EXPECT_EQ(capture.Step(), TSnrCapture::TStep::Settling);
     for (int i = 0; i < 51; ++i)
-        capture.Add(Sample(1000), false);
+        add(Sample(1000));
     ASSERT_EQ(capture.Step(), TSnrCapture::TStep::Untouched);
     for (int i = 0; i < 100; ++i)
-        capture.Add(Sample(Noisy(1000, i)), false);
+        add(Sample(Noisy(1000, i)));
     ASSERT_EQ(capture.Step(), TSnrCapture::TStep::WaitingForTouch);
     // Still untouched, then a ramp down towards 900, then the plateau.
     for (int i = 0; i < 30; ++i)
-        capture.Add(Sample(Noisy(1000, i)), false);
+        add(Sample(Noisy(1000, i)));
     for (int i = 1; i <= 16; ++i)
-        capture.Add(Sample(1000 - 6 * i), false);
+        add(Sample(1000 - 6 * i));
     for (int i = 0; i < 100 && !capture.Finished(); ++i)
-        capture.Add(Sample(Noisy(900, i)), false);
+        add(Sample(Noisy(900, i)));
     ASSERT_EQ(capture.Step(), TSnrCapture::TStep::Done);
     // The touched capture starts where the ramp passed half the plateau (950): the
     // transition before it is dropped.
@@ -151,20 +153,24 @@ TEST(SnrCapture, WhatMakesItInvalid) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TSnrCapture capture(0, 100);
+        double now = 0;
+        const auto add = [&](const TDecodedSample& S, bool Missed = false) {
+            capture.Add(S, Missed, now += 10);
+        };
         capture.CaptureNow();
         for (int i = 0; i < 100; ++i)
-            capture.Add(Sample(Noisy(1000, i)), false);
-        for (int i = 0; i < 20; ++i) // touched, plateau reached
-            capture.Add(Sample(Noisy(900, i)), false);
+            add(Sample(Noisy(1000, i)));
+        for (int i = 0; i < 30; ++i) // touched, plateau reached
+            add(Sample(Noisy(900, i)));
         ASSERT_EQ(capture.Step(), TSnrCapture::TStep::Touched);
-        capture.Add(c.sample, c.missed);
+        add(c.sample, c.missed);
         EXPECT_EQ(capture.Step(), TSnrCapture::TStep::Invalid);
         EXPECT_TRUE(capture.InvalidReason().startsWith(c.reason))
             << capture.InvalidReason().toStdString();
     }
     // No counts streamed; samples stopped; cancelled.
     TSnrCapture noCounts(0, 10);
-    noCounts.Add(TDecodedSample{}, false);
+    noCounts.Add(TDecodedSample{}, false, 0);
     EXPECT_TRUE(noCounts.InvalidReason().contains("Count Samples"));
     TSnrCapture stopped(1, 100);
     stopped.Fail("No samples came for 2 s: the stream stopped.");

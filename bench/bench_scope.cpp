@@ -5,6 +5,7 @@
 #include "ModalDialogs.h"
 #include "ScopeBuffers.h"
 #include "ScopeUnit.h"
+#include "SnrFigures.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -21,6 +22,7 @@ struct StreamingHost : TScopeHost {
     QString ScopeIniFilePath() const override { return {}; }
     void ScopeLoadError() override {}
     void SettingsNotSaved(const QString&) override {}
+    void ScopeUserMark(const QString&) override {}
 };
 
 void Feed(TScopeForm& Scope, int Samples) {
@@ -70,6 +72,47 @@ void BM_RefreshTick(benchmark::State& State) {
     State.SetItemsProcessed(State.iterations());
 }
 BENCHMARK(BM_RefreshTick)->Unit(benchmark::kMillisecond);
+
+// The refresh tick with 1,000 markers on the chart (the legend, cursors and statistics strip
+// are not built yet).
+void BM_RefreshTickMarked(benchmark::State& State) {
+    StreamingHost host;
+    TModalDialogs dialogs;
+    TScopeForm scope;
+    scope.Bind(host, dialogs);
+    scope.CH0LTACheck->setChecked(true);
+    scope.show();
+    for (int i = 0; i < 1000; ++i) {
+        Feed(scope, TScopeBuffers::Capacity / 1000);
+        scope.AddMarker(TMarkKind(i % MarkKindCount), QStringLiteral("Bank 2 = 0x%1").arg(i));
+    }
+    scope.ScopeGraph->xAxis->setRange(0, TScopeBuffers::Capacity); // every marker in view
+    scope.UpdateTimerTimer();
+    QApplication::processEvents();
+    for (auto _ : State) {
+        State.PauseTiming();
+        Feed(scope, 800);
+        scope.AddMarker(TMarkKind::Write, "Memory 0x20 = 0x5A");
+        scope.ScopeGraph->xAxis->setRange(scope.XPos() - TScopeBuffers::Capacity, scope.XPos());
+        State.ResumeTiming();
+        scope.UpdateTimerTimer();
+        scope.ScopeGraph->replot(QCustomPlot::rpImmediateRefresh);
+    }
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_RefreshTickMarked)->Unit(benchmark::kMillisecond);
+
+// The figures of a capture of 10,000 samples per phase.
+void BM_SnrFigures(benchmark::State& State) {
+    std::vector<int> untouched(10000), touched(10000);
+    for (int i = 0; i < 10000; ++i) {
+        untouched[size_t(i)] = 1000 + (i * 7919) % 7 - 3;
+        touched[size_t(i)] = 900 + (i * 104729) % 9 - 4;
+    }
+    for (auto _ : State)
+        benchmark::DoNotOptimize(Snr::Compute(untouched, touched, Snr::TLevels{}, 30.0));
+}
+BENCHMARK(BM_SnrFigures)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

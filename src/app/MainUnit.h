@@ -425,6 +425,7 @@ private:
     QString ScopeIniFilePath() const override { return IniFilePath; }
     void ScopeLoadError() override;
     void SettingsNotSaved(const QString& Reason) override;
+    void ScopeUserMark(const QString& Text) override { Session->Mark(Text); }
     // TSnrHost
     QString SnrIniFilePath() const override { return IniFilePath; }
     Recording::TInfo SnrRecordingInfo() const override { return RecordingInfo(); }
@@ -451,7 +452,7 @@ private:
 
     TSubscription FDeviceChange;
     std::array<TSubscription, 3> FDeviceEvents;
-    std::array<TSubscription, 5> FSessionEvents;
+    std::array<TSubscription, 6> FSessionEvents;
     TRunState FShownState; // what the controls showed last
     bool FStartWhenAccepted = false;
     bool FReplay = false;
@@ -478,6 +479,7 @@ private:
     QElapsedTimer FRecordClock;
     bool FMissedSinceRecorded = false; // samples went missing since the last one recorded
     QString FRecordNote;               // why, written before the next row
+    QStringList FRecordMarks;          // marks for the next row
     TSimulatedDongleOffer FSimulated;
     QString FRecordedSetUp;
     bool FLeftShiftDown = false;

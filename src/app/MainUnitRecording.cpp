@@ -89,6 +89,7 @@ void TPXS733MainForm::StartRecording(const QString& Path) {
     FRecordedSetUp = RecordedSetUp();
     FMissedSinceRecorded = false;
     FRecordNote.clear();
+    FRecordMarks.clear();
     MessageBox->KvrAddItem("Recording to " + Path, aInfo);
     RecordTimer->start();
     UpdateRecordControls();
@@ -139,6 +140,8 @@ void TPXS733MainForm::RecordSample(const quint8* Data, int Size, const TDecodedS
     recorded.Decoded = Sample;
     recorded.Missed = FMissedSinceRecorded;
     recorded.Note = std::exchange(FRecordNote, QString());
+    recorded.Marker = FRecordMarks.join(" | ");
+    FRecordMarks.clear();
     FMissedSinceRecorded = false;
     FRecorder->Add(std::move(recorded));
 }

@@ -29,6 +29,10 @@ void TPXS733MainForm::SubscribeToSession() {
     });
     FSessionEvents[4] = Session->OnRunRestored.Subscribe(
         [this](const TDongleAbsence& Absence) { RecordGap(Absence.Text()); });
+    FSessionEvents[5] = Session->OnMark.Subscribe([this](TMarkKind Kind, const QString& Text) {
+        FWindows->ScopeForm->AddMarker(Kind, Text);
+        if (Recording()) FRecordMarks << MarkColumnText(Kind, Text);
+    });
 }
 
 void TPXS733MainForm::ShowRunMessage(const QString& Text, TRunMessage Kind) {

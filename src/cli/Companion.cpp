@@ -466,8 +466,11 @@ int TCompanion::Stream() {
         [&](const TDecodedSample& Decoded, const quint8* Data, int Size) {
             if (samples > 0 && output.Samples() >= samples) return; // as many as asked for
             output.Add({clock.nsecsElapsed() / 1e6,
-                        QByteArray(reinterpret_cast<const char*>(Data), Size), Decoded,
-                        std::exchange(missedBefore, false), std::exchange(gapNote, QString())});
+                        QByteArray(reinterpret_cast<const char*>(Data), Size),
+                        Decoded,
+                        std::exchange(missedBefore, false),
+                        std::exchange(gapNote, QString()),
+                        {}});
             if (output.Samples() == samples) loop.quit();
         });
     auto lost = FSession->OnDataMissed.Subscribe([&] { missed = missedBefore = true; });

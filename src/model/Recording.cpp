@@ -12,8 +12,9 @@ namespace Recording {
 namespace {
 
 const QByteArray Marker = "# PXS733 recording";
-constexpr int ColumnCount = 18;
-constexpr int TimeColumn = 0, CounterColumn = 1, MissedColumn = 16, RawColumn = 17;
+constexpr int ColumnCount = 19;
+constexpr int TimeColumn = 0, CounterColumn = 1, MissedColumn = 16, RawColumn = 17,
+              MarkerColumn = 18;
 constexpr int HeaderBytes = 3;
 constexpr int MaxSampleBytes = 32768;
 // A row holds at most a sample's bytes in hex and a few numbers; longer is no row of ours.
@@ -28,7 +29,7 @@ QByteArray ColumnNames() {
                        "comp_multiplier";
     for (int bit = 0; bit < 8; ++bit)
         names += ',' + FlagName(bit).toLatin1();
-    return names + ",missed,raw";
+    return names + ",missed,raw,marker";
 }
 
 namespace {
@@ -76,7 +77,9 @@ QByteArray Row(const TSample& Sample) {
     for (int bit = 0; bit < 8; ++bit)
         row += ',' + (d.SysFlags ? Number((*d.SysFlags >> bit) & 1) : QByteArray());
     row += Sample.Missed ? ",1," : ",0,";
-    return row + Sample.Raw.toHex().toUpper() + '\n';
+    QString marker = Sample.Marker;
+    marker.replace(',', ';').replace('\n', ' ').replace('\r', ' ');
+    return row + Sample.Raw.toHex().toUpper() + ',' + marker.toUtf8() + '\n';
 }
 
 std::optional<TRow> TReader::Fail(const QString& Reason) {
@@ -115,7 +118,9 @@ bool TReader::ReadHeader() {
             FComments << QString::fromUtf8(line.mid(2));
             continue;
         }
-        if (line != columns) {
+        // Recordings from before the marker column have one column less.
+        FColumnCount = line == columns ? ColumnCount : ColumnCount - 1;
+        if (line != columns && line + ",marker" != columns) {
             Fail("not the header row of a recording");
             return false;
         }
@@ -143,8 +148,8 @@ std::optional<TRow> TReader::Next() {
         return Fail(line.size() >= MaxLineLength - 1 ? "the line is too long"
                                                      : "the file breaks off in this row");
     const QList<QByteArray> fields = line.trimmed().split(',');
-    if (fields.size() != ColumnCount)
-        return Fail(QStringLiteral("%1 columns, %2 expected").arg(fields.size()).arg(ColumnCount));
+    if (fields.size() != FColumnCount)
+        return Fail(QStringLiteral("%1 columns, %2 expected").arg(fields.size()).arg(FColumnCount));
     TRow row;
     row.Line = FLine;
     bool ok = false;
@@ -166,6 +171,7 @@ std::optional<TRow> TReader::Next() {
     if (!hexDigits || hex.size() % 2 != 0 || row.Raw.size() <= HeaderBytes ||
         row.Raw.size() > MaxSampleBytes)
         return Fail("the raw bytes are not a sample in hexadecimal");
+    if (fields.size() > MarkerColumn) row.Marker = QString::fromUtf8(fields[MarkerColumn]);
     if (row.Missed)
         row.Lost = FLastCounter ? std::max(1, (row.Counter - *FLastCounter - 1) & 0xFF) : 1;
     FLastTime = row.TimeMs;

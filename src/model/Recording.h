@@ -36,6 +36,8 @@ struct TSample {
     TDecodedSample Decoded;
     bool Missed = false;
     QString Note;
+    // What was marked at this sample ("[write] Bank 2 = 0x5A"), in the marker column.
+    QString Marker;
 };
 
 // "# Text" and the line end, the text on one line.
@@ -55,6 +57,7 @@ struct TRow {
     bool Missed = false;
     int Lost = 0; // samples lost just before this one: the counter's step less one, at least 1
     QByteArray Raw;
+    QString Marker;
 
     // The sample as the IC sent it, without the dongle's three header bytes.
     QByteArray SampleBytes() const { return Raw.mid(3); }
@@ -82,6 +85,7 @@ private:
     std::optional<TRow> Fail(const QString& Reason);
 
     QIODevice& FDevice;
+    int FColumnCount = 0; // of the rows: the header row's
     int FLine = 0;
     bool FHeaderRead = false;
     bool FEnded = false;

@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -22,6 +23,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 #include <qcustomplot.h>
@@ -118,6 +120,65 @@ void TScopeForm::Bind(TScopeHost& Host, TModalDialogs& Dialogs) {
     FDialogs = &Dialogs;
 }
 
+namespace {
+
+QColor MarkColour(TMarkKind Kind) {
+    switch (Kind) {
+    case TMarkKind::Write:
+        return QColor(200, 110, 0);
+    case TMarkKind::Power:
+        return QColor(130, 40, 170);
+    case TMarkKind::Flag:
+        return QColor(0, 130, 130);
+    case TMarkKind::User:
+        break;
+    }
+    return QColor(30, 130, 30);
+}
+
+constexpr int MarkerLabelChars = 24;
+constexpr int MarkerHoverPixels = 4;
+
+// The markers as one layerable that draws only those in the visible X range: a line and a
+// short label each.
+class TMarkerLayer : public QCPLayerable {
+public:
+    TMarkerLayer(QCustomPlot* Plot, const TScopeForm& Scope)
+        : QCPLayerable(Plot, "main"), FScope(Scope) {}
+
+protected:
+    void applyDefaultAntialiasingHint(QCPPainter* Painter) const override {
+        applyAntialiasingHint(Painter, false, QCP::aeOther);
+    }
+    QRect clipRect() const override { return parentPlot()->axisRect()->rect(); }
+    void draw(QCPPainter* Painter) override {
+        const QCPAxis* x = parentPlot()->xAxis;
+        const QRect area = parentPlot()->axisRect()->rect();
+        const TScopeMarkers& markers = FScope.Markers();
+        const auto [first, last] = markers.Between(x->range().lower, x->range().upper);
+        const QFontMetrics metrics(Painter->font());
+        const int labelWidth = metrics.averageCharWidth() * MarkerLabelChars;
+        double labelEnd = -1e9; // labels that would overlap are left out; hovering tells
+        for (std::size_t i = first; i < last; ++i) {
+            const TScopeMarker& m = markers[i];
+            if (!FScope.MarkersShown(m.Kind)) continue;
+            const double px = x->coordToPixel(m.X);
+            Painter->setPen(QPen(MarkColour(m.Kind).lighter(150), 1));
+            Painter->drawLine(QPointF(px, area.top()), QPointF(px, area.bottom()));
+            if (px < labelEnd) continue;
+            const QString label = metrics.elidedText(m.Text, Qt::ElideRight, labelWidth);
+            Painter->setPen(MarkColour(m.Kind));
+            Painter->drawText(QPointF(px + 3, area.top() + metrics.ascent() + 2), label);
+            labelEnd = px + 3 + metrics.horizontalAdvance(label) + 4;
+        }
+    }
+
+private:
+    const TScopeForm& FScope;
+};
+
+} // namespace
+
 void TScopeForm::CreateChart() {
     ScopeGraph = new QCustomPlot(this);
     ScopeGraph->setObjectName("ScopeGraph");
@@ -157,6 +218,7 @@ void TScopeForm::CreateChart() {
         series->setPen(QPen(ChannelColour, 1));
         FSeries[size_t(slot)] = series;
     }
+    new TMarkerLayer(ScopeGraph, *this);
     // Left-drag: zoom by rectangle (or undo, leftwards); right-drag: pan.
     ScopeGraph->setSelectionRectMode(QCP::srmCustom);
     ScopeGraph->selectionRect()->setBrush(QColor(0xA8, 0xFF, 0xD3, 128));
@@ -276,6 +338,7 @@ void TScopeForm::CreateSettingsPanel() {
     ExportDataButton = NamedButton("ExportDataButton", "Export data...", SetupCategory->Content());
     SavePictureButton =
         NamedButton("SavePictureButton", "Save picture...", SetupCategory->Content());
+    setup->addWidget(CreateMarkerControls(SetupCategory->Content()));
     setup->addWidget(ExportDataButton);
     setup->addWidget(SavePictureButton);
     connect(ExportDataButton, &QPushButton::clicked, this, &TScopeForm::ExportDataClick);
@@ -323,10 +386,71 @@ void TScopeForm::UpdateTimerTimer() {
         series->addData(keys, values, true);
         if (FBuffers.MaxPoints()) series->data()->removeBefore(FBuffers.At(slot, 0).X);
     }
+    FMarkers.DropBefore(FXPos - TScopeBuffers::Capacity); // with the points they belong to
     QCPAxis* x = ScopeGraph->xAxis;
     if (FXPos > x->range().upper) x->moveRange(FXPos - FPrevXPos);
     if (isVisible()) ScopeGraph->replot(QCustomPlot::rpQueuedReplot); // else when shown
     FPrevXPos = FXPos;
+}
+
+QWidget* TScopeForm::CreateMarkerControls(QWidget* Parent) {
+    auto* group = new QGroupBox("Markers", Parent);
+    group->setObjectName("MarkersGroup");
+    auto* layout = new QVBoxLayout(group);
+    for (int kind = 0; kind < MarkKindCount; ++kind) {
+        QCheckBox* box = new QCheckBox(MarkKindName(TMarkKind(kind)), group);
+        box->setChecked(true);
+        connect(box, &QCheckBox::toggled, this,
+                [this] { ScopeGraph->replot(QCustomPlot::rpQueuedReplot); });
+        layout->addWidget(box);
+        FMarkerKindBoxes[size_t(kind)] = box;
+    }
+    MarkerTextEdit = new QLineEdit(group);
+    MarkerTextEdit->setObjectName("MarkerTextEdit");
+    MarkerTextEdit->setPlaceholderText("Marker text (optional)");
+    MarkerTextEdit->setMaxLength(60);
+    AddMarkerButton = NamedButton("AddMarkerButton", "Add Marker (M)", group);
+    layout->addWidget(MarkerTextEdit);
+    layout->addWidget(AddMarkerButton);
+    connect(AddMarkerButton, &QPushButton::clicked, this, &TScopeForm::AddMarkerClick);
+    connect(MarkerTextEdit, &QLineEdit::returnPressed, this, &TScopeForm::AddMarkerClick);
+    return group;
+}
+
+void TScopeForm::AddMarker(TMarkKind Kind, const QString& Text) {
+    FMarkers.Add({FXPos, Kind, Text});
+    if (isVisible()) ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+}
+
+bool TScopeForm::MarkersShown(TMarkKind Kind) const {
+    return FMarkerKindBoxes[size_t(Kind)]->isChecked();
+}
+
+void TScopeForm::AddMarkerClick() {
+    const QString text = MarkerTextEdit->text().trimmed();
+    MarkerTextEdit->clear();
+    if (FHost) FHost->ScopeUserMark(text.isEmpty() ? QStringLiteral("Mark") : text);
+}
+
+void TScopeForm::keyPressEvent(QKeyEvent* Event) {
+    if (Event->key() == Qt::Key_M && Event->modifiers() == Qt::NoModifier &&
+        !qobject_cast<QLineEdit*>(focusWidget())) {
+        AddMarkerClick();
+        return;
+    }
+    QWidget::keyPressEvent(Event);
+}
+
+QString TScopeForm::MarkerAt(QPoint Pixel) const {
+    const QCPAxis* x = ScopeGraph->xAxis;
+    const double from = x->pixelToCoord(Pixel.x() - MarkerHoverPixels);
+    const double to = x->pixelToCoord(Pixel.x() + MarkerHoverPixels);
+    const auto [first, last] = FMarkers.Between(std::min(from, to), std::max(from, to));
+    QStringList texts;
+    for (std::size_t i = first; i < last; ++i)
+        if (MarkersShown(FMarkers[i].Kind))
+            texts << QStringLiteral("%1 (sample %2)").arg(FMarkers[i].Text).arg(FMarkers[i].X);
+    return texts.join('\n');
 }
 
 void TScopeForm::ApplyXRange() {
@@ -625,6 +749,11 @@ bool TScopeForm::eventFilter(QObject* Watched, QEvent* Event) {
             return true;
         }
         MoveCoordinatesLabel(mouse->position().toPoint());
+        // A marker's whole text shows on hover.
+        if (const QString text = MarkerAt(mouse->position().toPoint()); !text.isEmpty())
+            QToolTip::showText(mouse->globalPosition().toPoint(), text, ScopeGraph);
+        else
+            QToolTip::hideText();
         break;
     }
     case QEvent::MouseButtonPress: {

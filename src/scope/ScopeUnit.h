@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ScopeBuffers.h"
+#include "ScopeMarkers.h"
 
 #include <QWidget>
 
@@ -34,6 +35,8 @@ public:
     virtual QString ScopeIniFilePath() const = 0;
     virtual void ScopeLoadError() = 0;
     virtual void SettingsNotSaved(const QString& Reason) = 0;
+    // The user marked the newest sample; the host puts the marker on the scope (AddMarker).
+    virtual void ScopeUserMark(const QString& Text) = 0;
 };
 
 // The scope window: streamed values plotted against the running sample number, refreshed ten
@@ -69,6 +72,11 @@ public:
     void UpdateTimerTimer();
     // The main window's Baseline View: deltas instead of counts, no LTA.
     void ShowDeltas(bool On);
+    // A labelled marker at the newest sample; the user's own with AddMarkerClick (key M).
+    void AddMarker(TMarkKind Kind, const QString& Text);
+    void AddMarkerClick();
+    const TScopeMarkers& Markers() const { return FMarkers; }
+    bool MarkersShown(TMarkKind Kind) const;
     // Fits the settings panel's width to whether its groups need a scroll bar.
     void CheckGategoryPanelSize();
 
@@ -94,6 +102,9 @@ public:
     QPushButton* BarGraphButton;
     QPushButton* ExportDataButton;
     QPushButton* SavePictureButton;
+    QLineEdit* MarkerTextEdit;
+    QPushButton* AddMarkerButton;
+    std::array<QCheckBox*, MarkKindCount> FMarkerKindBoxes{};
     QLabel* ColorShape0;
     QLabel* LTAColShape0;
     QCheckBox* XCoordCheck;
@@ -110,11 +121,15 @@ protected:
     void showEvent(QShowEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void CreateChart();
     void CreateSettingsPanel();
+    QWidget* CreateMarkerControls(QWidget* Parent);
+    // The full text of the marker under the pointer, if any.
+    QString MarkerAt(QPoint Pixel) const;
     void SetMaxButtonClick();
     void SetMinButtonClick();
     void YIncButtonClick();
@@ -134,6 +149,7 @@ private:
     void SaveSettings();
 
     TScopeBuffers FBuffers;
+    TScopeMarkers FMarkers;
     std::array<QCPGraph*, TScopeBuffers::SlotCount> FSeries{};
     int FXPos = 0;
     int FPrevXPos = 0;

@@ -237,6 +237,7 @@ void TSnrForm::Sample(const TDecodedSample& Decoded, const quint8* Data, int Siz
                       QByteArray(reinterpret_cast<const char*>(Data), length),
                       Decoded,
                       false,
+                      {},
                       {}});
     }
     if (FCapture->Finished())

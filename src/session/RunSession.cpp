@@ -93,6 +93,18 @@ bool TRunSession::Report(quint16 Result) {
 void TRunSession::Decode(const quint8* Data, int Size) {
     const TDecodedSample sample =
         DecodeSample(Data, Size, FSetUp->Layout(), FState.Link1Wire, FSetUp->Choice());
+    // Marked before the sample is handed on, so that the marks belong to it.
+    if (sample.SysFlags && FShownFlags != sample.SysFlags) {
+        const quint8 changed = FShownFlags ? quint8(*FShownFlags ^ *sample.SysFlags) : 0;
+        FShownFlags = sample.SysFlags;
+        for (int bit = 0; bit < 8; ++bit) {
+            if (!(changed & (1 << bit))) continue;
+            const bool set = *sample.SysFlags & (1 << bit);
+            OnMark(TMarkKind::Flag, (1 << bit) == sfActivation
+                                        ? QString(set ? "Touch on" : "Touch off")
+                                        : FlagName(bit) + ": " + FlagCaption(bit, set));
+        }
+    }
     OnSample(sample, Data, Size);
 }
 
@@ -203,6 +215,7 @@ bool TRunSession::SetUpDongle() {
 }
 
 void TRunSession::SetLink(bool OneWire) {
+    if (OneWire != FState.Link1Wire) OnMark(TMarkKind::Power, OneWire ? "Link 1-Wire" : "Link I2C");
     FState.Link1Wire = OneWire;
     FDevice->SetCommsType(OneWire ? c731_1wire : c731_I2C);
     FDevice->SetI2CPullUpResistors(prConnected);
@@ -232,11 +245,13 @@ bool TRunSession::SetSupply(bool Supply3V3) {
     }
     if (!Report(result)) return false;
     Tell("Voltage changed successfully", TRunMessage::Info);
+    OnMark(TMarkKind::Power, Supply3V3 ? "Supply 3.3 V" : "Supply 1.8 V");
     return true;
 }
 
 bool TRunSession::Start(bool Debug) {
     FDebugStart = Debug;
+    FShownFlags.reset(); // the first sample's flags are no change
     FReturnTo1Wire = Debug && FState.Link1Wire;
     if (Debug) {
         SetLink(false);
@@ -341,6 +356,7 @@ bool TRunSession::PowerOn() {
     // A supply that did not come on is not recorded as on.
     if (!Report(FDevice->PowerOn())) return false;
     Tell("Device powered on", TRunMessage::Info);
+    OnMark(TMarkKind::Power, "Power on");
     FState.PowerOn = true;
     Changed();
     return true;
@@ -367,7 +383,10 @@ void TRunSession::PowerOff() {
         }
         Tell("Device streaming stopped", TRunMessage::Info);
     }
-    if (Report(FDevice->PowerOff())) Tell("Device powered off", TRunMessage::Info);
+    if (Report(FDevice->PowerOff())) {
+        Tell("Device powered off", TRunMessage::Info);
+        OnMark(TMarkKind::Power, "Power off");
+    }
     FState.CTSetup = FState.PowerOn = false;
     Changed();
 }
@@ -451,6 +470,13 @@ bool TRunSession::WriteBanks(const TBanks& Banks) {
             return false;
         }
     }
+    // A mark for each bank that changed since the last write (each, after none).
+    const bool before = SavedConfiguration(FSavedBanks);
+    for (size_t bank = 0; bank < Banks.size(); ++bank)
+        if (!before || Banks[bank] != FSavedBanks[bank])
+            OnMark(TMarkKind::Write, QStringLiteral("Bank %1 = 0x%2")
+                                         .arg(bank)
+                                         .arg(EngineeringFields::TwoDigits(Banks[bank])));
     FSavedBanks = Banks;
     Tell("Data written successfully", TRunMessage::Info);
     return true;
@@ -477,6 +503,7 @@ std::optional<TBanks> TRunSession::RestoreDefaults() {
         return std::nullopt;
     }
     Tell("Defualt device values restored", TRunMessage::Info);
+    OnMark(TMarkKind::Write, "Defaults restored");
     return banks;
 }
 
@@ -526,8 +553,12 @@ std::optional<TStraps> TRunSession::ReadStraps() {
 
 bool TRunSession::WriteStraps(const TStraps& Straps) {
     if (!CheckPower()) return false;
-    for (size_t i = 0; i < Straps.Addresses.size(); ++i)
+    QStringList values;
+    for (size_t i = 0; i < Straps.Addresses.size(); ++i) {
         if (!Report(FDevice->IndirectWrite(Straps.Addresses[i], Straps.Values[i]))) return false;
+        values << EngineeringFields::TwoDigits(Straps.Values[i]);
+    }
+    OnMark(TMarkKind::Write, "Straps = " + values.join(' '));
     return true;
 }
 
@@ -545,7 +576,12 @@ std::optional<quint8> TRunSession::ReadMemory(std::optional<quint8> Address) {
 }
 
 bool TRunSession::WriteMemory(quint8 Address, quint8 Value) {
-    return CheckPower() && Report(FDevice->WriteReg(Address, Value)); // success stays silent
+    if (!CheckPower() || !Report(FDevice->WriteReg(Address, Value))) return false;
+    // Success stays silent in the messages.
+    OnMark(TMarkKind::Write,
+           QStringLiteral("Memory 0x%1 = 0x%2")
+               .arg(EngineeringFields::TwoDigits(Address), EngineeringFields::TwoDigits(Value)));
+    return true;
 }
 
 std::optional<quint8> TRunSession::ReadIndirect(std::optional<quint8> Address) {
@@ -570,6 +606,9 @@ std::optional<quint8> TRunSession::ReadIndirect(std::optional<quint8> Address) {
 bool TRunSession::WriteIndirect(quint8 Address, quint8 Value) {
     if (!CheckPower() || !Report(FDevice->IndirectWrite(Address, Value))) return false;
     Tell("Indirect write done", TRunMessage::Info);
+    OnMark(TMarkKind::Write,
+           QStringLiteral("Indirect 0x%1 = 0x%2")
+               .arg(EngineeringFields::TwoDigits(Address), EngineeringFields::TwoDigits(Value)));
     return true;
 }
 

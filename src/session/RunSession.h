@@ -3,6 +3,7 @@
 #include "Event.h"
 #include "FuseBanks.h"
 #include "SampleDecoder.h"
+#include "ScopeMarkers.h"
 #include "StreamLayout.h"
 
 #include <QDateTime>
@@ -116,6 +117,9 @@ public:
     TEvent<const QString&> OnVersion;
     // The run was put back after its dongle returned; the samples of the absence are missing.
     TEvent<const TDongleAbsence&> OnRunRestored;
+    // Something worth a mark at the current sample: a write to the IC, the power, supply or
+    // link changed, a system flag changed ("Bank 2 = 0x5A", "Touch on").
+    TEvent<TMarkKind, const QString&> OnMark;
 
     // The selected dongle was accepted or refused.
     void SetDongleUsable(bool Usable);
@@ -157,6 +161,8 @@ public:
     void EndBrokenRun();
     // "Device power is off!" when it is.
     bool CheckPower();
+    // The user's own mark at the current sample.
+    void Mark(const QString& Text) { OnMark(TMarkKind::User, Text); }
 
     // Debug mode: the banks shown on entry (saved ones written back), nothing when the entry
     // failed and the run ended.
@@ -220,5 +226,6 @@ private:
     QTimer FWaitTimer;
     QTimer FRestoreTimer;
     FuseBanks::TBanks FSavedBanks{};
+    std::optional<quint8> FShownFlags; // the system flags of the last sample, for their marks
     std::array<TSubscription, 3> FDeviceEvents;
 };

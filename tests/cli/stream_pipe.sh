@@ -16,8 +16,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 read -r columns rows bad gaps header <<EOF2
 $(cat "$out/report")
 EOF2
-case "$header" in time_ms,counter,count,lta,delta,*,missed,raw) ;; *) fail "header: $header" ;; esac
-[ "$columns" -eq 18 ] || fail "columns: $columns"
+case "$header" in time_ms,counter,count,lta,delta,*,missed,raw,marker) ;; *) fail "header: $header" ;; esac
+[ "$columns" -eq 19 ] || fail "columns: $columns"
 [ "$rows" -gt 1000 ] || fail "rows: $rows"
 [ "$bad" -eq 0 ] || fail "$bad rows with another number of columns"
 [ "$gaps" -gt 0 ] || fail "no row marks a gap"

@@ -138,7 +138,7 @@ TEST_F(CompanionTest, StreamWritesRowsAndMarksGaps) {
     const QList<QByteArray> rows = Rows(csv.Out);
     ASSERT_EQ(rows.size(), 200);
     for (const QByteArray& row : rows)
-        ASSERT_EQ(row.count(','), 17) << row.toStdString();
+        ASSERT_EQ(row.count(','), 18) << row.toStdString();
     EXPECT_FALSE(ic->Powered()); // the stream ends as Stop ends a run
 
     const TResult json = Run({"stream", "--samples", "2", "--format", "jsonl"});

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -75,7 +77,7 @@ private slots:
         const QStringList original = ValuesOf(recorded, &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QVERIFY(original.size() > 500);
-        QVERIFY(original.filter(QRegularExpression(",1,[0-9A-F]+$")).size() > 0); // gaps seen
+        QVERIFY(original.filter(QRegularExpression(",1,[0-9A-F]+,[^,]*$")).size() > 0); // gaps seen
 
         // Played back ten times as fast through a simulated dongle, recorded again.
         auto file = std::make_shared<Recording::TReplayFile>();
@@ -296,9 +298,35 @@ private slots:
             return l.startsWith("# Dongle SIM000001 away from ");
         });
         QVERIFY(gap != lines.end() && gap + 1 != lines.end());
-        QVERIFY(
-            QRegularExpression(",1,[0-9A-F]+$").match(QString::fromLatin1(*(gap + 1))).hasMatch());
+        QVERIFY(QRegularExpression(",1,[0-9A-F]+,[^,]*$")
+                    .match(QString::fromLatin1(*(gap + 1)))
+                    .hasMatch());
         QCOMPARE(app.Messages().filter("Recording stopped: ").size(), 1);
+    }
+
+    void marksGoOnTheScopeAndIntoTheRecording() {
+        Application app;
+        const QString path = home.filePath("marked.csv");
+        app.dialogs.savePath = path;
+        app.form->StartButton->click();
+        app.form->RecordButton->click();
+        QTRY_VERIFY(app.form->SamplesRecorded() >= 20);
+        TScopeForm& scope = *app.windows->ScopeForm;
+        const int x = scope.XPos();
+        scope.MarkerTextEdit->setText("probe, moved");
+        scope.AddMarkerButton->click();
+        const qint64 marked = app.form->SamplesRecorded();
+        QTRY_VERIFY(app.form->SamplesRecorded() > marked + 5); // the mark goes with the next
+        app.form->PowerButtonClick(); // "Power off" ends the run and the recording
+        QVERIFY(!app.form->Recording());
+        const TScopeMarkers& markers = scope.Markers();
+        QVERIFY(markers.Count() >= 2);
+        QCOMPARE(markers[markers.Count() - 2].Text, QString("probe, moved"));
+        QCOMPARE(markers[markers.Count() - 2].X, x);
+        QCOMPARE(markers[markers.Count() - 1].Text, QString("Power off"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains(",[user] probe; moved\n"));
     }
 
     void whilePausedTheStatusSaysSo() {

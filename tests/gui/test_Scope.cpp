@@ -30,6 +30,8 @@ struct FakeHost : TScopeHost {
     void ScopeLoadError() override { ++loadErrors; }
     QStringList notSaved;
     void SettingsNotSaved(const QString& Reason) override { notSaved << Reason; }
+    QStringList marks;
+    void ScopeUserMark(const QString& Text) override { marks << Text; }
 };
 
 struct Scope {

@@ -1,6 +1,7 @@
 #include "FullDisk.h"
 #include "Recording.h"
 #include "SampleRecorder.h"
+#include "ScopeMarkers.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -31,7 +32,7 @@ TSample MakeSample(double TimeMs, quint8 Counter, int Count, bool Missed = false
 
 const QByteArray Columns = "time_ms,counter,count,lta,delta,compensation,sens_multiplier,"
                            "comp_multiplier,Zoom,RF Noise,ATI Busy,Is CH0,Filter Halt,"
-                           "Long Timer,Movement,Activation,missed,raw\n";
+                           "Long Timer,Movement,Activation,missed,raw,marker\n";
 
 QByteArray FileText(std::initializer_list<TSample> Samples) {
     QByteArray text = Header({});
@@ -77,19 +78,23 @@ TEST(Recording, HeaderAndRows) {
                                 Columns);
 
     const QByteArray raw = "0F0714" + QByteArray(34, '1');
-    EXPECT_EQ(Row(MakeSample(1.5, 7, 990, true)).toStdString(),
-              ("1.500,7,990,1000,10,90,2,5,0,0,0,1,0,0,0,1,1," + raw + '\n').toStdString());
+    TSample marked = MakeSample(1.5, 7, 990, true);
+    marked.Marker = "[write] Bank 2 = 0x5A, again"; // a comma would split the column
+    EXPECT_EQ(Row(marked).toStdString(), ("1.500,7,990,1000,10,90,2,5,0,0,0,1,0,0,0,1,1," + raw +
+                                          ",[write] Bank 2 = 0x5A; again\n")
+                                             .toStdString());
     // Values that are not streamed are empty.
     TSample bare = MakeSample(0, 7, 0);
     bare.Decoded = {};
     EXPECT_EQ(Row(bare).toStdString(),
-              ("0.000,7" + QByteArray(14, ',') + ",0," + raw + '\n').toStdString());
+              ("0.000,7" + QByteArray(14, ',') + ",0," + raw + ",\n").toStdString());
 }
 
 TEST(Recording, ReaderGivesBackWhatWasWritten) {
     // A gap's note is a comment line of its own before the row after the gap.
     TSample afterGap = MakeSample(0.125, 3, 991, true);
     afterGap.Note = "Dongle S1 away\nfor 2 s";
+    afterGap.Marker = "[user] Mark";
     ASSERT_TRUE(Row(afterGap).startsWith("# Dongle S1 away for 2 s\n"));
     QByteArray text = FileText({MakeSample(0, 1, 990), afterGap});
     QBuffer buffer(&text);
@@ -105,6 +110,10 @@ TEST(Recording, ReaderGivesBackWhatWasWritten) {
     EXPECT_DOUBLE_EQ(rows[1].TimeMs, 0.125);
     EXPECT_EQ(rows[1].Counter, 3);
     EXPECT_TRUE(rows[1].Missed);
+    EXPECT_EQ(rows[1].Marker, "[user] Mark");
+    EXPECT_EQ(FromMarkColumn(rows[1].Marker), std::pair(TMarkKind::User, QString("Mark")));
+    EXPECT_EQ(FromMarkColumn(MarkColumnText(TMarkKind::Flag, "Touch on")),
+              std::pair(TMarkKind::Flag, QString("Touch on")));
     EXPECT_EQ(rows[1].Raw, MakeSample(0, 3, 0).Raw);
 }
 
@@ -126,7 +135,7 @@ TEST(Recording, BadFilesEndWithTheLineAndKeepTheRowsBefore) {
         {"header only", Header({}), 0, ""},
         {"comments without the header row", "# PXS733 recording\n# a\n", 0,
          "line 3: the header row is missing"},
-        {"a row of the wrong width", good + "2.000,3,990\n", 2, "line 13: 3 columns, 18 expected"},
+        {"a row of the wrong width", good + "2.000,3,990\n", 2, "line 13: 3 columns, 19 expected"},
         {"time going backwards", good + Row(MakeSample(0.5, 3, 990)), 2,
          "line 13: the time goes backwards"},
         {"broken off", good + Row(MakeSample(2, 3, 990)).left(30), 2,
@@ -140,6 +149,9 @@ TEST(Recording, BadFilesEndWithTheLineAndKeepTheRowsBefore) {
         {"a first row far ahead", FileText({MakeSample(1e15, 1, 990)}), 0,
          "line 11: the time jumps ahead by more than an hour"},
         {"an hour's pause", good + Row(MakeSample(1 + 3600000, 3, 990)), 3, ""},
+        // Written before the marker column: still read.
+        {"without the marker column",
+         QByteArray(good).replace(",marker\n", "\n").replace(",\n", "\n"), 2, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -242,6 +242,46 @@ TEST_F(SessionTest, ToolsNeedPowerAndAnAddress) {
     session->Stop();
 }
 
+TEST_F(SessionTest, WritesAndFlagChangesAreMarked) {
+    QStringList marks;
+    auto marked = session->OnMark.Subscribe([&](TMarkKind Kind, const QString& Text) {
+        marks << QString("WPFU"[int(Kind)]) + ":" + Text;
+    });
+    ic->SetEventPeriod(0);
+    session->SetLink(false);
+    ASSERT_TRUE(session->Start(true));
+    ASSERT_TRUE(session->WriteMemory(0x20, 0x5A));
+    ASSERT_TRUE(session->WriteIndirect(0x53, 0x0C));
+    ASSERT_TRUE(session->WriteStraps({{1, 2, 3, 4}}));
+    ASSERT_TRUE(session->EnterDebugMode());
+    ASSERT_TRUE(session->WriteBanks({0x48, 0x05, 0x24, 0x03, 0x00}));
+    ASSERT_TRUE(session->WriteBanks({0x48, 0x05, 0x5A, 0x03, 0x00})); // only bank 2 changed
+    EXPECT_EQ(marks, (QStringList{"P:Link I2C", "W:Memory 0x20 = 0x5A", "W:Indirect 0x53 = 0x0C",
+                                  "W:Straps = 01 02 03 04", "W:Bank 0 = 0x48", "W:Bank 1 = 0x05",
+                                  "W:Bank 2 = 0x24", "W:Bank 3 = 0x03", "W:Bank 4 = 0x00",
+                                  "W:Bank 2 = 0x5A"}));
+    session->Stop();
+    marks.clear();
+
+    // A touch: its flags going on and off, once each.
+    session->SetLink(true);
+    ASSERT_TRUE(session->Start(false));
+    dongle->WithIC([](TSimIC& IC) { static_cast<TVirtualPXS733&>(IC).Touch(1, 150); });
+    int flagged = 0;
+    auto sampled = session->OnSample.Subscribe(
+        [&](const TDecodedSample& S, const quint8*, int) { flagged += S.SysFlags.has_value(); });
+    for (int i = 1; i <= 30; ++i) { // 10 samples each
+        now += std::chrono::milliseconds(100);
+        dongle->Pump();
+        ProcessEventsUntil([&] { return flagged >= 10 * i; }, 1000);
+    }
+    EXPECT_EQ(marks.filter("Touch on").size(), 1) << marks.join(", ").toStdString();
+    EXPECT_EQ(marks.filter("Touch off").size(), 1) << marks.join(", ").toStdString();
+    EXPECT_LT(marks.indexOf("F:Touch on"), marks.indexOf("F:Touch off"));
+    session->PowerOff();
+    EXPECT_EQ(marks.last(), "P:Power off");
+}
+
 // A run whose dongle is unplugged and plugged back.
 struct ReplugTest : SessionTest {
     static constexpr int LimitMs = 60000;

@@ -26,6 +26,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
+#include <QWheelEvent>
 #include <qcustomplot.h>
 
 #include <algorithm>
@@ -137,6 +138,7 @@ QColor MarkColour(TMarkKind Kind) {
 }
 
 constexpr int MarkerLabelChars = 24;
+constexpr double WheelZoomFactor = 0.85; // of the range per notch towards the pointer
 constexpr int MarkerHoverPixels = 4;
 
 // The markers as one layerable that draws only those in the visible X range: a line and a
@@ -197,6 +199,8 @@ void TScopeForm::CreateChart() {
     yTicker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
     ScopeGraph->yAxis->setTicker(yTicker);
     ScopeGraph->yAxis->setBasePen(Qt::NoPen);
+    ScopeGraph->xAxis->setLabel("Sample");
+    ScopeGraph->yAxis->setLabel("Counts");
     // The faint product name behind the traces.
     auto* watermark = new QCPItemPixmap(ScopeGraph);
     watermark->setLayer("background");
@@ -768,6 +772,18 @@ bool TScopeForm::eventFilter(QObject* Watched, QEvent* Event) {
     case QEvent::MouseButtonRelease:
         ChartMouseRelease(static_cast<QMouseEvent*>(Event));
         return static_cast<QMouseEvent*>(Event)->button() == Qt::RightButton;
+    case QEvent::Wheel: {
+        // The wheel zooms the X axis around the pointer; with Ctrl, the Y axis.
+        const auto* wheel = static_cast<QWheelEvent*>(Event);
+        const double steps = wheel->angleDelta().y() / 120.0;
+        if (steps == 0) return true;
+        const bool y = wheel->modifiers() & Qt::ControlModifier;
+        QCPAxis* axis = y ? ScopeGraph->yAxis : ScopeGraph->xAxis;
+        const QPointF at = wheel->position();
+        axis->scaleRange(std::pow(WheelZoomFactor, steps), axis->pixelToCoord(y ? at.y() : at.x()));
+        ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+        return true;
+    }
     default:
         break;
     }

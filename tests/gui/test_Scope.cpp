@@ -290,6 +290,59 @@ private slots:
         (void)following;
     }
 
+    void wheelZoomsAroundThePointer() {
+        Scope s;
+        s.form.resize(900, 600);
+        s.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.form));
+        QCPAxis* x = s.form.ScopeGraph->xAxis;
+        QCPAxis* y = s.form.ScopeGraph->yAxis;
+        const QPoint at(int(x->coordToPixel(300)), int(y->coordToPixel(800)));
+        const struct {
+            Qt::KeyboardModifiers modifiers;
+            QCPAxis* zoomed;
+            QCPAxis* kept;
+        } cases[] = {{Qt::NoModifier, x, y}, {Qt::ControlModifier, y, x}};
+        for (const auto& c : cases) {
+            const QCPRange zoomed = c.zoomed->range(), kept = c.kept->range();
+            const double under = c.zoomed->pixelToCoord(c.zoomed == x ? at.x() : at.y());
+            QWheelEvent wheel(at, s.form.ScopeGraph->mapToGlobal(at), {}, {0, 120}, Qt::NoButton,
+                              c.modifiers, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(s.form.ScopeGraph, &wheel);
+            QVERIFY(c.zoomed->range().size() < zoomed.size());
+            QCOMPARE(c.kept->range(), kept);
+            // The value under the pointer stays under it.
+            QVERIFY(std::abs(c.zoomed->pixelToCoord(c.zoomed == x ? at.x() : at.y()) - under) <
+                    zoomed.size() / 100);
+        }
+        QCOMPARE(x->label(), QString("Sample"));
+        QCOMPARE(y->label(), QString("Counts"));
+    }
+
+    void markersAreFoundAndHiddenByKind() {
+        Scope s;
+        s.Feed(100);
+        s.form.AddMarker(TMarkKind::Write, "Bank 2 = 0x5A");
+        s.Feed(100);
+        s.form.AddMarker(TMarkKind::Flag, "Touch on");
+        s.form.MarkerTextEdit->setText("probe");
+        s.form.AddMarkerClick();
+        QCOMPARE(s.host.marks, QStringList{"probe"}); // the host marks it through the run
+        QCOMPARE(s.form.Markers().Count(), 2u);
+        QCOMPARE(s.form.Markers()[0].X, 100);
+        QCOMPARE(s.form.Markers()[1].X, 200);
+        const auto [first, last] = s.form.Markers().Between(150, 250);
+        QCOMPARE(first, 1u);
+        QCOMPARE(last, 2u);
+        s.form.FMarkerKindBoxes[size_t(TMarkKind::Flag)]->setChecked(false);
+        QVERIFY(!s.form.MarkersShown(TMarkKind::Flag));
+        QVERIFY(s.form.MarkersShown(TMarkKind::Write));
+        // Markers leave with the points they belong to.
+        s.Feed(TScopeBuffers::Capacity - 50); // the points before sample 150 are gone
+        s.Tick();
+        QCOMPARE(s.form.Markers().Count(), 1u);
+    }
+
     void coordinateLabelTexts() {
         Scope s;
         s.form.show();

@@ -42,6 +42,22 @@ extern "C" void RequestStop(int) {
     StopRequested = true;
 }
 
+// Ctrl+C and SIGTERM ask a stream or capture to stop while this lives, on every way out.
+class TStopSignals {
+public:
+    TStopSignals() {
+        StopRequested = false;
+        std::signal(SIGINT, RequestStop);
+        std::signal(SIGTERM, RequestStop);
+    }
+    ~TStopSignals() {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    }
+    TStopSignals(const TStopSignals&) = delete;
+    TStopSignals& operator=(const TStopSignals&) = delete;
+};
+
 struct TCommandHelp {
     const char* Name;
     const char* Usage;
@@ -493,9 +509,7 @@ int TCompanion::Stream() {
         }
     });
 
-    StopRequested = false;
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
+    const TStopSignals stopSignals;
     QTimer checks;
     QObject::connect(&checks, &QTimer::timeout, &loop, [&] {
         const TRunState& state = FSession->State();
@@ -513,8 +527,6 @@ int TCompanion::Stream() {
     // The samples that came in while stopping are written too.
     QCoreApplication::processEvents();
     output.Flush();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
 
     if (!output.Error().isEmpty()) {
         Err("cannot write " + (path == "-" ? "to standard output" : path) + ": " + output.Error());
@@ -573,14 +585,14 @@ int TCompanion::Snr() {
             if (capture.Finished()) loop.quit();
         });
     auto lost = FSession->OnDataMissed.Subscribe([&] { missed = true; });
+    bool gone = false;
     auto changed = FList.OnDeviceChange.Subscribe([&](QObject*, bool) {
         if (FTool.ReselectDevice()) return;
+        gone = true;
         capture.Fail("the dongle went away");
         loop.quit();
     });
-    StopRequested = false;
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
+    const TStopSignals stopSignals;
     QTimer checks;
     QObject::connect(&checks, &QTimer::timeout, &loop, [&] {
         if (StopRequested) capture.Cancel();
@@ -594,10 +606,7 @@ int TCompanion::Snr() {
     checks.start(StopCheckMs);
     loop.exec();
     checks.stop();
-    const bool gone = capture.InvalidReason() == "the dongle went away";
     if (!gone) FSession->Stop();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     if (capture.Step() == TSnrCapture::TStep::Cancelled) {
         Err("cancelled");
         return ExitCode::Failed;

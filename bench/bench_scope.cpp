@@ -73,31 +73,38 @@ void BM_RefreshTick(benchmark::State& State) {
 }
 BENCHMARK(BM_RefreshTick)->Unit(benchmark::kMillisecond);
 
-// The refresh tick with 1,000 markers on the chart (the legend, cursors and statistics strip
-// are not built yet).
+// The refresh tick of BM_RefreshTick with 1,000 markers on the chart (one every 5 samples of
+// the 5000 held, so 120 in the 600 samples in view, each labelled), the legend, both cursors
+// in view and the statistics strip shown.
 void BM_RefreshTickMarked(benchmark::State& State) {
     StreamingHost host;
     TModalDialogs dialogs;
     TScopeForm scope;
     scope.Bind(host, dialogs);
     scope.CH0LTACheck->setChecked(true);
+    scope.resize(1000, 600);
     scope.show();
-    for (int i = 0; i < 1000; ++i) {
-        Feed(scope, TScopeBuffers::Capacity / 1000);
-        scope.AddMarker(TMarkKind(i % MarkKindCount), QStringLiteral("Bank 2 = 0x%1").arg(i));
-    }
-    scope.ScopeGraph->xAxis->setRange(0, TScopeBuffers::Capacity); // every marker in view
+    const auto feedMarked = [&](int Samples) {
+        for (int i = 0; i < Samples; i += 5) {
+            scope.AddMarker(TMarkKind(i / 5 % MarkKindCount),
+                            QStringLiteral("Bank 2 = 0x%1").arg(i % 256, 2, 16, QChar('0')));
+            Feed(scope, 5);
+        }
+    };
+    feedMarked(TScopeBuffers::Capacity);
     scope.UpdateTimerTimer();
     QApplication::processEvents();
     for (auto _ : State) {
         State.PauseTiming();
-        Feed(scope, 800);
-        scope.AddMarker(TMarkKind::Write, "Memory 0x20 = 0x5A");
-        scope.ScopeGraph->xAxis->setRange(scope.XPos() - TScopeBuffers::Capacity, scope.XPos());
+        feedMarked(800);
+        scope.SetCursor(0, scope.XPos() - 500); // both in view after the tick
+        scope.SetCursor(1, scope.XPos() - 100);
         State.ResumeTiming();
         scope.UpdateTimerTimer();
         scope.ScopeGraph->replot(QCustomPlot::rpImmediateRefresh);
     }
+    if (scope.Markers().Count() != 1000 || scope.ReadingsLabel->text().count('\n') != 4)
+        State.SkipWithError("not the chart described");
     State.SetItemsProcessed(State.iterations());
 }
 BENCHMARK(BM_RefreshTickMarked)->Unit(benchmark::kMillisecond);

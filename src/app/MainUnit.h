@@ -113,8 +113,9 @@ public:
     void PowerButtonClick();
     void StreamSetupButtonClick();
     // The run plays a recording: the status bar says so, and with StartNow it starts as soon
-    // as the replay's dongle is accepted.
-    void PlayReplay(bool StartNow);
+    // as the replay's dongle is accepted. The recording's marks, read with its rows, go on the
+    // scope again at their samples.
+    void PlayReplay(bool StartNow, std::shared_ptr<TReplayMarks> Marks);
     // File > Plug Simulated Dongle plugs the simulator's dongle in or out.
     void OfferSimulatedDongle(TSimulatedDongleOffer Offer);
     void SimDongleItemClick();
@@ -336,6 +337,8 @@ private:
     // Where the selected dongle's updater is looked for.
     const QStringList& UpdaterFoldersForSelected() const;
     void ShowRunMessage(const QString& Text, TRunMessage Kind);
+    // A mark at the newest sample: on the scope, and in the recording's next row.
+    void AddMark(const TMark& Mark);
     void StopRun();
     void StopBarTimer();
 
@@ -456,6 +459,7 @@ private:
     TRunState FShownState; // what the controls showed last
     bool FStartWhenAccepted = false;
     bool FReplay = false;
+    std::shared_ptr<TReplayMarks> FReplayMarks;
     QElapsedTimer FRateClock; // since the status bar's last tick
     int FSamplesThisTick = 0;
     int FMeasuredRate = 0;                // samples per second over the last tick
@@ -479,7 +483,7 @@ private:
     QElapsedTimer FRecordClock;
     bool FMissedSinceRecorded = false; // samples went missing since the last one recorded
     QString FRecordNote;               // why, written before the next row
-    QStringList FRecordMarks;          // marks for the next row
+    std::vector<TMark> FRecordMarks;   // marks for the next row
     TSimulatedDongleOffer FSimulated;
     QString FRecordedSetUp;
     bool FLeftShiftDown = false;

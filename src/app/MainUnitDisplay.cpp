@@ -105,6 +105,9 @@ void TPXS733MainForm::PXS731Device1Streaming(const TDecodedSample& Sample, const
     if (Sample.Compensation) FPCC[0] = *Sample.Compensation;
     if (Sample.Multipliers) FMirrors[0] = *Sample.Multipliers;
     if (Sample.SysFlags) FSysFlags = *Sample.SysFlags;
+    if (FReplayMarks)
+        for (const TMark& mark : FReplayMarks->Next())
+            AddMark(mark);
     FeedScope(Sample);
     if (Recording()) RecordSample(Data, Size, Sample);
     // Every label change repaints, so a fast stream must not repaint for every sample: while

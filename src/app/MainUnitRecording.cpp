@@ -110,7 +110,11 @@ void TPXS733MainForm::EndRecordingOnNewSetUp() {
 void TPXS733MainForm::StopRecording() {
     if (!Recording()) return;
     const bool gone = FRecorder->FileGone();
-    FRecorder->Stop();
+    // Marks that came after the last sample have no row to go with.
+    FRecorder->Stop(FRecordMarks.empty()
+                        ? QString()
+                        : "Marked after the last sample: " + MarkColumn(FRecordMarks));
+    FRecordMarks.clear();
     RecordTimer->stop();
     if (FRecorder->Failed())
         MessageBox->KvrAddItem("Recording stopped, " + FRecorder->Path() +
@@ -140,7 +144,7 @@ void TPXS733MainForm::RecordSample(const quint8* Data, int Size, const TDecodedS
     recorded.Decoded = Sample;
     recorded.Missed = FMissedSinceRecorded;
     recorded.Note = std::exchange(FRecordNote, QString());
-    recorded.Marker = FRecordMarks.join(" | ");
+    recorded.Marker = MarkColumn(FRecordMarks);
     FRecordMarks.clear();
     FMissedSinceRecorded = false;
     FRecorder->Add(std::move(recorded));

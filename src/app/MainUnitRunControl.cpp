@@ -30,8 +30,7 @@ void TPXS733MainForm::SubscribeToSession() {
     FSessionEvents[4] = Session->OnRunRestored.Subscribe(
         [this](const TDongleAbsence& Absence) { RecordGap(Absence.Text()); });
     FSessionEvents[5] = Session->OnMark.Subscribe([this](TMarkKind Kind, const QString& Text) {
-        FWindows->ScopeForm->AddMarker(Kind, Text);
-        if (Recording()) FRecordMarks << MarkColumnText(Kind, Text);
+        AddMark({Kind, Text});
     });
 }
 
@@ -99,8 +98,14 @@ void TPXS733MainForm::ShowRunMenu(const TRunControls& Controls) {
     StreamSetupItem->setEnabled(Controls.StreamSetupEnabled);
 }
 
-void TPXS733MainForm::PlayReplay(bool StartNow) {
+void TPXS733MainForm::AddMark(const TMark& Mark) {
+    FWindows->ScopeForm->AddMarker(Mark.Kind, Mark.Text);
+    if (Recording()) FRecordMarks.push_back(Mark);
+}
+
+void TPXS733MainForm::PlayReplay(bool StartNow, std::shared_ptr<TReplayMarks> Marks) {
     FReplay = true;
+    FReplayMarks = std::move(Marks);
     FStartWhenAccepted = StartNow;
     ShowRunState();
 }

@@ -132,7 +132,7 @@ private:
 // The IC that plays the recording the command line names, and the link it was recorded over;
 // nothing (and the reason printed) when it cannot be played.
 std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessagePoster& Messages,
-                                      QString& RecordedLink) {
+                                      TReplayMarks& Marks, QString& RecordedLink) {
     const QString path = Parser.value("replay");
     bool ok = false;
     const double speed = Parser.value("replay-speed").toDouble(&ok);
@@ -155,10 +155,10 @@ std::shared_ptr<TReplayIC> ReplayedIC(const QCommandLineParser& Parser, TMessage
                   aInfo);
     auto played = std::make_shared<qint64>(0);
     // Runs on the simulated dongle's streaming thread.
-    auto next = [file, played, path, &Messages]() -> std::optional<TReplayIC::TSample> {
+    auto next = [file, played, path, &Messages, &Marks]() -> std::optional<TReplayIC::TSample> {
         std::optional<Recording::TRow> row = file->Next();
         if (row) {
-            ++*played;
+            Marks.Add(++*played, row->Marker);
             return TReplayIC::TSample{row->TimeMs, row->Lost, row->SampleBytes()};
         }
         if (!file->Error().isEmpty())
@@ -265,6 +265,7 @@ int main(int argc, char** argv) {
     // The simulated dongle is plugged in from the start with --simulate or --replay, and
     // from File > Plug Simulated Dongle beside the real ones otherwise.
     TMessagePoster replayMessages;
+    auto replayMarks = std::make_shared<TReplayMarks>();
     QString recordedLink;
     QString error;
     std::optional<SimOptions::TSimulation> simulation = SimOptions::Read(parser, error);
@@ -275,7 +276,7 @@ int main(int argc, char** argv) {
     const bool simulate = parser.isSet("simulate") || parser.isSet("replay");
     std::shared_ptr<TVirtualPXS733> ic = std::make_shared<TVirtualPXS733>();
     if (parser.isSet("replay")) {
-        ic = ReplayedIC(parser, replayMessages, recordedLink);
+        ic = ReplayedIC(parser, replayMessages, *replayMarks, recordedLink);
         if (!ic) return 2;
         simulation->Config.SampleRate = TVirtualDongle::MaxSampleRate; // the finest pace
     }
@@ -307,7 +308,7 @@ int main(int argc, char** argv) {
     if (const int link = mainForm->CommsCombo->findText(recordedLink); link >= 0)
         mainForm->CommsCombo->setCurrentIndex(link);
     QObject::connect(mainForm, &TPXS733MainForm::Closed, &app, &QCoreApplication::quit);
-    if (parser.isSet("replay")) mainForm->PlayReplay(!parser.isSet("replay-paused"));
+    if (parser.isSet("replay")) mainForm->PlayReplay(!parser.isSet("replay-paused"), replayMarks);
     mainForm->OfferSimulatedDongle(
         {[&simulatedDongle](bool In) { return simulatedDongle.Plug(In); },
          [&simulatedDongle](const QString& Path) {

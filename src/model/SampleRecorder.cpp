@@ -52,11 +52,12 @@ void TSampleRecorder::Add(Recording::TSample Sample) {
     FQueue.push_back(std::move(Sample));
 }
 
-void TSampleRecorder::Stop() {
+void TSampleRecorder::Stop(const QString& Closing) {
     if (!FWriter.joinable()) return;
     {
         std::lock_guard lock(FLock);
         FStop = true;
+        FClosing = Closing;
     }
     FWake.notify_one();
     FWriter.join();
@@ -73,12 +74,14 @@ void TSampleRecorder::WriterLoop() {
     std::deque<Recording::TSample> batch;
     for (;;) {
         bool stopping = false;
+        QString closing;
         {
             std::unique_lock lock(FLock);
             FWake.wait_for(lock, std::chrono::milliseconds(FlushMs),
                            [this] { return FStop || FOverflow; });
             batch.swap(FQueue);
             stopping = FStop;
+            if (stopping) closing = FClosing;
             if (FOverflow) {
                 FError = "the disk did not keep up with the samples";
                 FFailed = true;
@@ -88,6 +91,7 @@ void TSampleRecorder::WriterLoop() {
         rows.reserve(qsizetype(batch.size()) * 96);
         for (const Recording::TSample& sample : batch)
             rows += Recording::Row(sample);
+        if (!closing.isEmpty()) rows += Recording::CommentLine(closing);
         const bool written = rows.isEmpty() || WriteBatch(rows, qint64(batch.size()));
         batch.clear();
         if (!written || FFailed || stopping) return;

@@ -32,8 +32,9 @@ public:
     bool Start(const QString& Path, const QByteArray& Header);
     // Takes a sample; dropped only once the recording has failed or stopped.
     void Add(Recording::TSample Sample);
-    // Writes what is queued and closes the file.
-    void Stop();
+    // Writes what is queued, then Closing as a comment line when there is one (what came
+    // after the last sample), and closes the file.
+    void Stop(const QString& Closing = {});
 
     bool Recording() const { return FRunning; }
     bool Failed() const { return FFailed; }
@@ -55,6 +56,7 @@ private:
     std::condition_variable FWake;
     std::deque<Recording::TSample> FQueue;
     bool FStop = false;
+    QString FClosing;
     bool FOverflow = false;
     QString FError;
     std::atomic<bool> FRunning = false;

@@ -1,5 +1,7 @@
 #include "ScopeMarkers.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 QString MarkKindName(TMarkKind Kind) {
@@ -20,16 +22,31 @@ namespace {
 const char* const ColumnKinds[MarkKindCount] = {"write", "power", "flag", "user"};
 } // namespace
 
-QString MarkColumnText(TMarkKind Kind, const QString& Text) {
-    return QStringLiteral("[%1] %2").arg(ColumnKinds[int(Kind)], Text);
+namespace {
+const QString Separator = QStringLiteral(" | ");
+} // namespace
+
+QString MarkColumn(const std::vector<TMark>& Marks) {
+    QStringList texts;
+    for (const TMark& m : Marks) {
+        QString text = m.Text;
+        text.replace(',', ';').replace('|', '/').replace('\n', ' ').replace('\r', ' ');
+        texts << QStringLiteral("[%1] %2").arg(ColumnKinds[int(m.Kind)], text);
+    }
+    return texts.join(Separator);
 }
 
-std::pair<TMarkKind, QString> FromMarkColumn(const QString& Column) {
-    for (int kind = 0; kind < MarkKindCount; ++kind) {
-        const QString prefix = QStringLiteral("[%1] ").arg(ColumnKinds[kind]);
-        if (Column.startsWith(prefix)) return {TMarkKind(kind), Column.mid(prefix.size())};
+std::vector<TMark> FromMarkColumn(const QString& Column) {
+    std::vector<TMark> marks;
+    for (const QString& field : Column.split(Separator, Qt::SkipEmptyParts)) {
+        TMark mark{TMarkKind::User, field};
+        for (int kind = 0; kind < MarkKindCount; ++kind) {
+            const QString prefix = QStringLiteral("[%1] ").arg(ColumnKinds[kind]);
+            if (field.startsWith(prefix)) mark = {TMarkKind(kind), field.mid(prefix.size())};
+        }
+        marks.push_back(mark);
     }
-    return {TMarkKind::User, Column};
+    return marks;
 }
 
 void TScopeMarkers::DropBefore(int X) {
@@ -42,4 +59,23 @@ std::pair<std::size_t, std::size_t> TScopeMarkers::Between(double From, double T
     const auto first = std::lower_bound(FMarkers.begin(), FMarkers.end(), From, byX);
     const auto last = std::lower_bound(first, FMarkers.end(), std::nextafter(To, To + 1), byX);
     return {std::size_t(first - FMarkers.begin()), std::size_t(last - FMarkers.begin())};
+}
+
+void TReplayMarks::Add(qint64 Row, const QString& Column) {
+    if (Column.isEmpty()) return;
+    const std::lock_guard hold(FLock);
+    FPending.emplace_back(Row, Column);
+}
+
+std::vector<TMark> TReplayMarks::Next() {
+    const std::lock_guard hold(FLock);
+    ++FArrived;
+    std::vector<TMark> due;
+    while (!FPending.empty() && FPending.front().first <= FArrived) {
+        for (TMark& mark : FromMarkColumn(FPending.front().second))
+            if (mark.Kind == TMarkKind::Write || mark.Kind == TMarkKind::User)
+                due.push_back(std::move(mark));
+        FPending.pop_front();
+    }
+    return due;
 }

@@ -59,7 +59,7 @@ void TSnrCapture::Add(const TDecodedSample& Sample, bool Missed, double TimeMs) 
         FUntouched << count;
         if (FUntouched.size() < FSamples) return;
         {
-            const Snr::TPhase untouched = Snr::Describe(FUntouched);
+            const Snr::TPhase untouched = Describe(FUntouched);
             FBaseline = untouched.Mean;
             FNoise = untouched.PeakToPeak;
         }

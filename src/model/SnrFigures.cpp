@@ -5,26 +5,6 @@
 
 namespace Snr {
 
-TPhase Describe(std::span<const int> Counts) {
-    TPhase p;
-    p.N = int(Counts.size());
-    if (Counts.empty()) return p;
-    const auto [min, max] = std::minmax_element(Counts.begin(), Counts.end());
-    p.Min = *min;
-    p.Max = *max;
-    p.PeakToPeak = p.Max - p.Min;
-    double sum = 0;
-    for (int c : Counts)
-        sum += c;
-    p.Mean = sum / p.N;
-    double squares = 0;
-    for (int c : Counts)
-        squares += (c - p.Mean) * (c - p.Mean);
-    p.StdDev = std::sqrt(squares / p.N);
-    p.PeakFromMean = std::max(p.Max - p.Mean, p.Mean - p.Min);
-    return p;
-}
-
 QString CheckLevels(const TLevels& Levels) {
     if (!(Levels.Pass > 0) || !(Levels.Good > 0)) return "The SNR levels must be above 0.";
     if (Levels.Pass > Levels.Good) return "The PASS level must not be above the GOOD level.";

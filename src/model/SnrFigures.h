@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CountStatistics.h"
+
 #include <QString>
 
 #include <optional>
@@ -10,17 +12,7 @@
 namespace Snr {
 
 // One phase's counts.
-struct TPhase {
-    int N = 0;
-    double Mean = 0;
-    int Min = 0;
-    int Max = 0;
-    int PeakToPeak = 0;      // Max - Min
-    double PeakFromMean = 0; // max |x - mean|
-    double StdDev = 0;       // of the population
-};
-
-TPhase Describe(std::span<const int> Counts);
+using TPhase = TCountStatistics;
 
 enum class TVerdict { Fail, Pass, Good };
 

@@ -6,11 +6,13 @@
 #include "ModalDialogs.h"
 #include "SafeFile.h"
 #include "ScopeExport.h"
+#include "ScopeReadings.h"
 #include "WindowPlacement.h"
 
 #include <QBuffer>
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -95,10 +97,14 @@ TScopeForm::TScopeForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
     CreateChart();
     CreateSettingsPanel();
     ScopeGraph->installEventFilter(this); // its handling needs the settings panel
+    auto* chart = new QVBoxLayout;
+    chart->setSpacing(0);
+    chart->addWidget(ScopeGraph, 1);
+    chart->addWidget(ReadingsLabel);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(ScopeGraph, 1);
+    layout->addLayout(chart, 1);
     layout->addWidget(SettingsButton);
     layout->addWidget(ScopeCategoryPanel);
 
@@ -138,6 +144,9 @@ QColor MarkColour(TMarkKind Kind) {
 }
 
 constexpr int MarkerLabelChars = 24;
+// The settings file's keys of whether each kind of marker is shown.
+const char* const MarkKindKeys[MarkKindCount] = {"WriteMarks", "PowerMarks", "FlagMarks",
+                                                 "UserMarks"};
 constexpr double WheelZoomFactor = 0.85; // of the range per notch towards the pointer
 constexpr int MarkerHoverPixels = 4;
 
@@ -179,13 +188,52 @@ private:
     const TScopeForm& FScope;
 };
 
+// The two cursors: a dashed line each, named at its foot.
+class TCursorLayer : public QCPLayerable {
+public:
+    TCursorLayer(QCustomPlot* Plot, const TScopeForm& Scope)
+        : QCPLayerable(Plot, "main"), FScope(Scope) {}
+
+protected:
+    void applyDefaultAntialiasingHint(QCPPainter* Painter) const override {
+        applyAntialiasingHint(Painter, false, QCP::aeOther);
+    }
+    QRect clipRect() const override { return parentPlot()->axisRect()->rect(); }
+    void draw(QCPPainter* Painter) override {
+        const QRect area = parentPlot()->axisRect()->rect();
+        QFont bold = Painter->font();
+        bold.setBold(true);
+        Painter->setFont(bold);
+        for (int i = 0; i < 2; ++i) {
+            if (!FScope.Cursors()[size_t(i)]) continue;
+            const double px = parentPlot()->xAxis->coordToPixel(*FScope.Cursors()[size_t(i)]);
+            Painter->setPen(QPen(Qt::black, 1, Qt::DashLine));
+            Painter->drawLine(QPointF(px, area.top()), QPointF(px, area.bottom()));
+            Painter->drawText(QPointF(px + 3, area.bottom() - 4), i == 0 ? "A" : "B");
+        }
+    }
+
+private:
+    const TScopeForm& FScope;
+};
+
+QString TraceName(int Slot, bool Deltas) {
+    const bool count = Slot < LTASlot;
+    return QStringLiteral("CH%1 %2")
+        .arg((count ? Slot : Slot - LTASlot) + 1)
+        .arg(count ? (Deltas ? "Delta" : "Count") : "LTA");
+}
+
 } // namespace
 
 void TScopeForm::CreateChart() {
     ScopeGraph = new QCustomPlot(this);
     ScopeGraph->setObjectName("ScopeGraph");
     ScopeGraph->setCursor(Qt::CrossCursor);
-    ScopeGraph->legend->setVisible(false);
+    // The legend names the traces with points, in the plot's bottom right corner.
+    ScopeGraph->setAutoAddPlottableToLegend(false);
+    ScopeGraph->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
+    ScopeGraph->legend->setBrush(QColor(255, 255, 255, 210));
     ScopeGraph->xAxis->setRange(0, FXRange);
     ScopeGraph->yAxis->setRange(0, 1600);
     auto xTicker = QSharedPointer<QCPAxisTickerFixed>::create();
@@ -215,14 +263,18 @@ void TScopeForm::CreateChart() {
         QCPGraph* series = ScopeGraph->addGraph();
         series->setLineStyle(QCPGraph::lsNone);
         const bool count = slot < LTASlot;
-        series->setName(count ? QStringLiteral("CS%1").arg(slot)
-                              : QStringLiteral("LTA%1").arg(slot - LTASlot));
+        series->setName(TraceName(slot, false));
         series->setScatterStyle(QCPScatterStyle(
             count ? QCPScatterStyle::ssSquare : QCPScatterStyle::ssDot, count ? 2 : 1));
         series->setPen(QPen(ChannelColour, 1));
         FSeries[size_t(slot)] = series;
     }
     new TMarkerLayer(ScopeGraph, *this);
+    new TCursorLayer(ScopeGraph, *this);
+    connect(ScopeGraph, &QCustomPlot::beforeReplot, this, [this] {
+        UpdateLegend();
+        UpdateReadings();
+    });
     // Left-drag: zoom by rectangle (or undo, leftwards); right-drag: pan.
     ScopeGraph->setSelectionRectMode(QCP::srmCustom);
     ScopeGraph->selectionRect()->setBrush(QColor(0xA8, 0xFF, 0xD3, 128));
@@ -235,6 +287,19 @@ void TScopeForm::CreateChart() {
     CoordinatesLabel->setFont(bold);
     CoordinatesLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     CoordinatesLabel->hide();
+
+    // Its height follows its lines only, so that a new text does not resize the chart.
+    ReadingsLabel = new QLabel(this);
+    ReadingsLabel->setObjectName("ReadingsLabel");
+    ReadingsLabel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    ReadingsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ReadingsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    ReadingsLabel->setContentsMargins(6, 2, 6, 2);
+    ReadingsLabel->setAutoFillBackground(true);
+    QPalette white = ReadingsLabel->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    ReadingsLabel->setPalette(white);
+    ReadingsLabel->hide();
 }
 
 void TScopeForm::CreateSettingsPanel() {
@@ -342,6 +407,7 @@ void TScopeForm::CreateSettingsPanel() {
     ExportDataButton = NamedButton("ExportDataButton", "Export data...", SetupCategory->Content());
     SavePictureButton =
         NamedButton("SavePictureButton", "Save picture...", SetupCategory->Content());
+    setup->addWidget(CreateReadingControls(SetupCategory->Content()));
     setup->addWidget(CreateMarkerControls(SetupCategory->Content()));
     setup->addWidget(ExportDataButton);
     setup->addWidget(SavePictureButton);
@@ -421,6 +487,163 @@ QWidget* TScopeForm::CreateMarkerControls(QWidget* Parent) {
     return group;
 }
 
+QWidget* TScopeForm::CreateReadingControls(QWidget* Parent) {
+    auto* group = new QGroupBox("Readings", Parent);
+    group->setObjectName("ReadingsGroup");
+    LegendCheck = new QCheckBox("Legend", group);
+    LegendCheck->setObjectName("LegendCheck");
+    StatisticsCheck = new QCheckBox("Statistics of the view", group);
+    StatisticsCheck->setObjectName("StatisticsCheck");
+    auto* hint = new QLabel("Cursors: keys A and B, or drag from the X axis; "
+                            "\u2190 \u2192 move, Del removes",
+                            group);
+    hint->setWordWrap(true);
+    auto* layout = new QVBoxLayout(group);
+    for (QCheckBox* box : {LegendCheck, StatisticsCheck}) {
+        box->setChecked(true);
+        layout->addWidget(box);
+        connect(box, &QCheckBox::toggled, this,
+                [this] { ScopeGraph->replot(QCustomPlot::rpQueuedReplot); });
+    }
+    layout->addWidget(hint);
+    return group;
+}
+
+std::vector<int> TScopeForm::TracesWithPoints() const {
+    std::vector<int> withPoints;
+    for (int slot = 0; slot < TScopeBuffers::SlotCount; ++slot)
+        if (!FSeries[size_t(slot)]->data()->isEmpty()) withPoints.push_back(slot);
+    return withPoints;
+}
+
+void TScopeForm::UpdateLegend() {
+    QCPLegend& legend = *ScopeGraph->legend;
+    std::vector<int> withPoints = TracesWithPoints();
+    if (!LegendCheck->isChecked()) withPoints.clear();
+    legend.setVisible(!withPoints.empty());
+    if (withPoints == FLegendSlots) return;
+    FLegendSlots = withPoints;
+    legend.clearItems();
+    for (int slot : withPoints)
+        FSeries[size_t(slot)]->addToLegend();
+}
+
+void TScopeForm::UpdateReadings() {
+    QStringList lines;
+    const std::vector<int> traces = TracesWithPoints();
+    if (StatisticsCheck->isChecked()) {
+        const QCPRange view = ScopeGraph->xAxis->range();
+        for (int slot : traces) {
+            const QCPGraph& series = *FSeries[size_t(slot)];
+            FVisibleValues.clear();
+            const auto end = series.data()->findEnd(view.upper, false);
+            for (auto it = series.data()->findBegin(view.lower, false); it != end; ++it)
+                FVisibleValues.push_back(qRound(it->value));
+            lines << ScopeReadings::StatisticsLine(series.name(), Describe(FVisibleValues));
+        }
+    }
+    std::vector<ScopeReadings::TCursorValues> atCursors;
+    if (FCursors[0] || FCursors[1])
+        for (int slot : traces) {
+            const QCPGraph& series = *FSeries[size_t(slot)];
+            ScopeReadings::TCursorValues values{series.name(), {}};
+            for (std::size_t i = 0; i < 2; ++i) {
+                if (!FCursors[i]) continue;
+                const auto point = series.data()->findBegin(*FCursors[i], false);
+                if (point != series.data()->constEnd() && point->key == *FCursors[i])
+                    values.At[i] = qRound(point->value);
+            }
+            atCursors.push_back(values);
+        }
+    lines << ScopeReadings::CursorLines(FCursors, atCursors);
+    const QString text = lines.join('\n');
+    if (text == ReadingsLabel->text()) return;
+    ReadingsLabel->setText(text);
+    const QMargins margins = ReadingsLabel->contentsMargins();
+    ReadingsLabel->setFixedHeight(int(lines.size()) * ReadingsLabel->fontMetrics().lineSpacing() +
+                                  margins.top() + margins.bottom() + 2);
+    ReadingsLabel->setVisible(!lines.isEmpty());
+}
+
+void TScopeForm::SetCursor(int Index, std::optional<int> X) {
+    if (Index < 0 || Index > 1) return;
+    FCursors[size_t(Index)] = X;
+    if (X) FLastCursor = Index;
+    ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+}
+
+std::optional<int> TScopeForm::CursorAt(QPoint Pixel) const {
+    for (int i = 0; i < 2; ++i)
+        if (FCursors[size_t(i)] && std::abs(ScopeGraph->xAxis->coordToPixel(*FCursors[size_t(i)]) -
+                                            Pixel.x()) <= MarkerHoverPixels)
+            return i;
+    return std::nullopt;
+}
+
+bool TScopeForm::CursorMouse(QEvent::Type Type, QPoint Pixel) {
+    const QRect area = ScopeGraph->axisRect()->rect();
+    const int sample = int(std::lround(ScopeGraph->xAxis->pixelToCoord(Pixel.x())));
+    switch (Type) {
+    case QEvent::MouseButtonPress: {
+        // On a cursor line it is moved; on the X axis under the plot a cursor is placed: the
+        // first one missing, else the nearer one.
+        FDraggedCursor = CursorAt(Pixel);
+        const bool onAxis =
+            Pixel.y() > area.bottom() && Pixel.x() >= area.left() && Pixel.x() <= area.right();
+        if (!FDraggedCursor && onAxis) {
+            if (!FCursors[0] || !FCursors[1])
+                FDraggedCursor = FCursors[0] ? 1 : 0;
+            else
+                FDraggedCursor =
+                    std::abs(*FCursors[0] - sample) <= std::abs(*FCursors[1] - sample) ? 0 : 1;
+            SetCursor(*FDraggedCursor, sample);
+        }
+        return FDraggedCursor.has_value();
+    }
+    case QEvent::MouseMove:
+        if (!FDraggedCursor) return false;
+        SetCursor(*FDraggedCursor, sample);
+        return true;
+    case QEvent::MouseButtonRelease:
+        return std::exchange(FDraggedCursor, std::nullopt).has_value();
+    default:
+        return false;
+    }
+}
+
+bool TScopeForm::CursorKey(const QKeyEvent& Event) {
+    const Qt::KeyboardModifiers mods = Event.modifiers() & ~Qt::KeypadModifier;
+    if (mods != Qt::NoModifier && mods != Qt::ShiftModifier) return false;
+    switch (Event.key()) {
+    case Qt::Key_A:
+    case Qt::Key_B: {
+        // At the pointer's sample, or in the middle of the view when the pointer is elsewhere.
+        const QPoint pointer = ScopeGraph->mapFromGlobal(QCursor::pos());
+        const double x = ScopeGraph->axisRect()->rect().contains(pointer)
+                             ? ScopeGraph->xAxis->pixelToCoord(pointer.x())
+                             : ScopeGraph->xAxis->range().center();
+        SetCursor(Event.key() == Qt::Key_A ? 0 : 1, int(std::lround(x)));
+        return true;
+    }
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        std::optional<int>& cursor = FCursors[size_t(FLastCursor)];
+        if (!cursor) return false;
+        const int step =
+            (mods == Qt::ShiftModifier ? 10 : 1) * (Event.key() == Qt::Key_Left ? -1 : 1);
+        SetCursor(FLastCursor, *cursor + step);
+        return true;
+    }
+    case Qt::Key_Delete:
+        if (!FCursors[0] && !FCursors[1]) return false;
+        FCursors = {};
+        ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+        return true;
+    default:
+        return false;
+    }
+}
+
 void TScopeForm::AddMarker(TMarkKind Kind, const QString& Text) {
     FMarkers.Add({FXPos, Kind, Text});
     if (isVisible()) ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
@@ -437,11 +660,13 @@ void TScopeForm::AddMarkerClick() {
 }
 
 void TScopeForm::keyPressEvent(QKeyEvent* Event) {
-    if (Event->key() == Qt::Key_M && Event->modifiers() == Qt::NoModifier &&
-        !qobject_cast<QLineEdit*>(focusWidget())) {
+    // Letters typed into an edit are its own.
+    const bool typing = qobject_cast<QLineEdit*>(focusWidget());
+    if (Event->key() == Qt::Key_M && Event->modifiers() == Qt::NoModifier && !typing) {
         AddMarkerClick();
         return;
     }
+    if (!typing && CursorKey(*Event)) return;
     QWidget::keyPressEvent(Event);
 }
 
@@ -496,6 +721,8 @@ void TScopeForm::CH0CurCheckClick() {
 
 void TScopeForm::ShowDeltas(bool On) {
     CurValCategory->SetCaption(On ? "Deltas" : "Count");
+    for (int slot = 0; slot < LTASlot; ++slot)
+        FSeries[size_t(slot)]->setName(TraceName(slot, On));
     LTACategory->setVisible(!On);
     RescaleScopeButton->setEnabled(!On);
     if (On) {
@@ -717,9 +944,36 @@ void TScopeForm::MoveCoordinatesLabel(QPoint At) {
     const auto value = [](double v) { return QString::number(qint64(std::nearbyint(v))); };
     const QString xText = "X: " + value(ScopeGraph->xAxis->pixelToCoord(At.x()));
     const QString yText = "Y: " + value(ScopeGraph->yAxis->pixelToCoord(At.y()));
-    CoordinatesLabel->setText(x && y ? xText + "\n " + yText : x ? xText : yText);
+    QString text = x && y ? xText + "\n " + yText : x ? xText : yText;
+    if (const QString nearest = NearestPointText(At); !nearest.isEmpty()) text += "\n " + nearest;
+    CoordinatesLabel->setText(text);
     CoordinatesLabel->adjustSize();
     CoordinatesLabel->move(At.x() + 20, At.y() - 4);
+}
+
+QString TScopeForm::NearestPointText(QPoint Pixel) const {
+    constexpr double Reach = 12; // pixels
+    const QCPAxis& x = *ScopeGraph->xAxis;
+    const QCPAxis& y = *ScopeGraph->yAxis;
+    const double from = x.pixelToCoord(Pixel.x() - Reach);
+    const double to = x.pixelToCoord(Pixel.x() + Reach);
+    double best = Reach * Reach;
+    QString text;
+    for (int slot : TracesWithPoints()) {
+        const QCPGraph& series = *FSeries[size_t(slot)];
+        const auto end = series.data()->findEnd(std::max(from, to), false);
+        for (auto it = series.data()->findBegin(std::min(from, to), false); it != end; ++it) {
+            const double dx = x.coordToPixel(it->key) - Pixel.x();
+            const double dy = y.coordToPixel(it->value) - Pixel.y();
+            if (dx * dx + dy * dy > best) continue;
+            best = dx * dx + dy * dy;
+            text = QStringLiteral("%1: %2 (sample %3)")
+                       .arg(series.name())
+                       .arg(qRound(it->value))
+                       .arg(qint64(it->key));
+        }
+    }
+    return text;
 }
 
 bool TScopeForm::eventFilter(QObject* Watched, QEvent* Event) {
@@ -739,6 +993,12 @@ bool TScopeForm::eventFilter(QObject* Watched, QEvent* Event) {
         break;
     case QEvent::MouseMove: {
         const auto* mouse = static_cast<QMouseEvent*>(Event);
+        const QPoint at = mouse->position().toPoint();
+        if (CursorMouse(Event->type(), at)) {
+            MoveCoordinatesLabel(at);
+            return true;
+        }
+        ScopeGraph->setCursor(CursorAt(at) ? Qt::SizeHorCursor : Qt::CrossCursor);
         if (mouse->buttons() & Qt::RightButton) {
             // Pan: the axes follow the pointer.
             const QPoint now = mouse->position().toPoint();
@@ -763,6 +1023,7 @@ bool TScopeForm::eventFilter(QObject* Watched, QEvent* Event) {
     case QEvent::MouseButtonPress: {
         const auto* mouse = static_cast<QMouseEvent*>(Event);
         FPressAt = mouse->position().toPoint();
+        if (mouse->button() == Qt::LeftButton && CursorMouse(Event->type(), FPressAt)) return true;
         if (mouse->button() == Qt::RightButton) {
             CoordinatesLabel->hide();
             return true;
@@ -770,6 +1031,8 @@ bool TScopeForm::eventFilter(QObject* Watched, QEvent* Event) {
         break;
     }
     case QEvent::MouseButtonRelease:
+        if (CursorMouse(Event->type(), static_cast<QMouseEvent*>(Event)->position().toPoint()))
+            return true;
         ChartMouseRelease(static_cast<QMouseEvent*>(Event));
         return static_cast<QMouseEvent*>(Event)->button() == Qt::RightButton;
     case QEvent::Wheel: {
@@ -847,6 +1110,11 @@ void TScopeForm::LoadSettings() {
         SetXRangeButtonClick();
         CH0CurCheck->setChecked(ini.ReadBool(Section, "CS0", true));
         CH0LTACheck->setChecked(ini.ReadBool(Section, "LT0", false));
+        LegendCheck->setChecked(ini.ReadBool(Section, "Legend", true));
+        StatisticsCheck->setChecked(ini.ReadBool(Section, "Statistics", true));
+        for (int kind = 0; kind < MarkKindCount; ++kind)
+            FMarkerKindBoxes[size_t(kind)]->setChecked(
+                ini.ReadBool(Section, MarkKindKeys[kind], true));
         WindowPlacement::Load(ini, Section, *this);
     } catch (const EIniFileError&) {
         FHost->ScopeLoadError();
@@ -859,17 +1127,22 @@ void TScopeForm::SaveSettings() {
     const QRect outer = frameGeometry();
     const QString yInc = QString::number(
         qSharedPointerCast<QCPAxisTickerFixed>(ScopeGraph->yAxis->ticker())->tickStep());
-    const bool saved = ini.WriteInteger(Section, "Width", outer.width()) &&
-                       ini.WriteInteger(Section, "Height", outer.height()) &&
-                       ini.WriteInteger(Section, "Left", outer.left()) &&
-                       ini.WriteInteger(Section, "Top", outer.top()) &&
-                       ini.WriteInteger(Section, "CH0Color", ColourNumber(FScopeColors[0])) &&
-                       ini.WriteInteger(Section, "CH1Color", ColourNumber(FScopeColors[1])) &&
-                       ini.WriteString(Section, "YInc", yInc) &&
-                       ini.WriteInteger(Section, "XRange", FXRange) &&
-                       ini.WriteBool(Section, "CS0", CH0CurCheck->isChecked()) &&
-                       ini.WriteBool(Section, "LT0", CH0LTACheck->isChecked()) &&
-                       ini.WriteString(Section, "State", isMaximized() ? "Max" : "Nor");
+    bool saved = ini.WriteInteger(Section, "Width", outer.width()) &&
+                 ini.WriteInteger(Section, "Height", outer.height()) &&
+                 ini.WriteInteger(Section, "Left", outer.left()) &&
+                 ini.WriteInteger(Section, "Top", outer.top()) &&
+                 ini.WriteInteger(Section, "CH0Color", ColourNumber(FScopeColors[0])) &&
+                 ini.WriteInteger(Section, "CH1Color", ColourNumber(FScopeColors[1])) &&
+                 ini.WriteString(Section, "YInc", yInc) &&
+                 ini.WriteInteger(Section, "XRange", FXRange) &&
+                 ini.WriteBool(Section, "CS0", CH0CurCheck->isChecked()) &&
+                 ini.WriteBool(Section, "LT0", CH0LTACheck->isChecked()) &&
+                 ini.WriteBool(Section, "Legend", LegendCheck->isChecked()) &&
+                 ini.WriteBool(Section, "Statistics", StatisticsCheck->isChecked()) &&
+
+                 ini.WriteString(Section, "State", isMaximized() ? "Max" : "Nor");
+    for (int kind = 0; saved && kind < MarkKindCount; ++kind)
+        saved = ini.WriteBool(Section, MarkKindKeys[kind], MarkersShown(TMarkKind(kind)));
     if (!saved) FHost->SettingsNotSaved(ini.WriteError());
 }
 
@@ -878,14 +1151,20 @@ void TScopeForm::ExportDataClick() {
     const QString path = FDialogs->SaveFile("Export Scope Data", "scope", {"CSV files (*.csv)"});
     if (path.isEmpty()) return;
     std::vector<ScopeExport::TTrace> traces;
-    for (const QCPGraph* series : FSeries) {
-        if (!series->visible() || series->data()->isEmpty()) continue;
-        ScopeExport::TTrace trace{series->name(), {}};
-        for (const QCPGraphData& point : *series->data())
+    for (int slot : TracesWithPoints()) {
+        const bool count = slot < LTASlot;
+        ScopeExport::TTrace trace{count ? QStringLiteral("CS%1").arg(slot)
+                                        : QStringLiteral("LTA%1").arg(slot - LTASlot),
+                                  {}};
+        for (const QCPGraphData& point : *FSeries[size_t(slot)]->data())
             trace.Points.emplace_back(point.key, point.value);
         traces.push_back(std::move(trace));
     }
-    const QString error = SafeFile::Write(path, ScopeExport::Csv(traces));
+    // The markers of the points still held, as the chart shows them.
+    std::vector<TScopeMarker> markers;
+    for (std::size_t i = 0; i < FMarkers.Count(); ++i)
+        markers.push_back(FMarkers[i]);
+    const QString error = SafeFile::Write(path, ScopeExport::Csv(traces, markers));
     if (!error.isEmpty())
         FDialogs->ReportError(QStringLiteral("Cannot write %1: %2").arg(path, error));
 }

@@ -3,10 +3,12 @@
 #include "ScopeBuffers.h"
 #include "ScopeMarkers.h"
 
+#include <QEvent>
 #include <QWidget>
 
 #include <array>
 #include <optional>
+#include <vector>
 
 class QCheckBox;
 class QCPGraph;
@@ -77,6 +79,11 @@ public:
     void AddMarkerClick();
     const TScopeMarkers& Markers() const { return FMarkers; }
     bool MarkersShown(TMarkKind Kind) const;
+    // Cursors A (0) and B (1) at a sample number, or removed. The keys A and B put one at the
+    // pointer, the arrow keys move the last one placed, Delete removes both; a drag from the
+    // X axis places one, a drag of a cursor line moves it.
+    void SetCursor(int Index, std::optional<int> X);
+    const std::array<std::optional<int>, 2>& Cursors() const { return FCursors; }
     // Fits the settings panel's width to whether its groups need a scroll bar.
     void CheckGategoryPanelSize();
 
@@ -107,6 +114,10 @@ public:
     std::array<QCheckBox*, MarkKindCount> FMarkerKindBoxes{};
     QLabel* ColorShape0;
     QLabel* LTAColShape0;
+    QCheckBox* LegendCheck;
+    QCheckBox* StatisticsCheck;
+    // The statistics of the shown traces over the visible samples, and the cursors' readings.
+    QLabel* ReadingsLabel;
     QCheckBox* XCoordCheck;
     QCheckBox* YCoordCheck;
     QLabel* CoordinatesLabel;
@@ -128,6 +139,20 @@ private:
     void CreateChart();
     void CreateSettingsPanel();
     QWidget* CreateMarkerControls(QWidget* Parent);
+    QWidget* CreateReadingControls(QWidget* Parent);
+    // Before every replot: the legend names the traces with points, the readings follow the
+    // visible range and the cursors.
+    void UpdateLegend();
+    void UpdateReadings();
+    // The traces drawn from: those with points.
+    std::vector<int> TracesWithPoints() const;
+    // "CH1 Count: 1012 (sample 1234)" of the point nearest to the pointer, if one is close.
+    QString NearestPointText(QPoint Pixel) const;
+    // The cursor whose line is under the pointer, if any.
+    std::optional<int> CursorAt(QPoint Pixel) const;
+    // Handles a press, drag or release that places or moves a cursor; true when it did.
+    bool CursorMouse(QEvent::Type Type, QPoint Pixel);
+    bool CursorKey(const QKeyEvent& Event);
     // The full text of the marker under the pointer, if any.
     QString MarkerAt(QPoint Pixel) const;
     void SetMaxButtonClick();
@@ -150,6 +175,11 @@ private:
 
     TScopeBuffers FBuffers;
     TScopeMarkers FMarkers;
+    std::array<std::optional<int>, 2> FCursors;
+    int FLastCursor = 0;               // the one the arrow keys move
+    std::optional<int> FDraggedCursor; // while a cursor is dragged
+    std::vector<int> FLegendSlots;     // the traces the legend names now
+    std::vector<int> FVisibleValues;   // kept for the statistics of each replot
     std::array<QCPGraph*, TScopeBuffers::SlotCount> FSeries{};
     int FXPos = 0;
     int FPrevXPos = 0;

@@ -38,13 +38,18 @@ QStringList ValuesOf(const QString& Path, QString* Error = nullptr) {
 
 // Records a run of the application into Path until the file holds Samples rows; the recording
 // stops with the stream. It waits for the file, not the sender: samples still on their way
-// when the stream stops are not recorded.
-void RecordRun(Application& App, const QString& Path, int Samples) {
+// when the stream stops are not recorded. With a Mark, the user marks the run halfway.
+void RecordRun(Application& App, const QString& Path, int Samples, const QString& Mark = {}) {
     App.dialogs.savePath = Path;
     App.form->RecordButton->click();
     QCOMPARE(App.LastMessage(), "Recording to " + Path);
     QVERIFY(App.form->RecordButton->isChecked());
     App.form->StartButton->click();
+    if (!Mark.isEmpty()) {
+        QTRY_VERIFY_WITH_TIMEOUT(App.form->SamplesRecorded() >= Samples / 2, 60000);
+        App.windows->ScopeForm->MarkerTextEdit->setText(Mark);
+        App.windows->ScopeForm->AddMarkerButton->click();
+    }
     QTRY_VERIFY_WITH_TIMEOUT(App.form->SamplesRecorded() >= Samples, 60000);
     App.form->StartButton->click(); // "Stop"
     QVERIFY(!App.form->Recording());
@@ -68,7 +73,7 @@ private slots:
             TDongleFaults faults;
             faults.DropShare = 0.02; // gaps
             app.dongle->SetFaults(faults);
-            RecordRun(app, recorded, 600);
+            RecordRun(app, recorded, 600, "probe");
             const QStringList stopped = app.Messages().filter("Recording stopped: ");
             QCOMPARE(stopped.size(), 1);
             QVERIFY(stopped[0].endsWith(" samples in " + recorded));
@@ -78,21 +83,32 @@ private slots:
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QVERIFY(original.size() > 500);
         QVERIFY(original.filter(QRegularExpression(",1,[0-9A-F]+,[^,]*$")).size() > 0); // gaps seen
+        QCOMPARE(original.filter(QRegularExpression(",\\[user\\] probe$")).size(), 1);
 
-        // Played back ten times as fast through a simulated dongle, recorded again.
+        // Played back ten times as fast through a simulated dongle, recorded again: the same
+        // rows, the mark on the same one.
         auto file = std::make_shared<Recording::TReplayFile>();
         QVERIFY(file->Open(recorded));
+        auto marks = std::make_shared<TReplayMarks>();
         auto ic = std::make_shared<TReplayIC>(
-            [file]() -> std::optional<TReplayIC::TSample> {
+            [file, marks, rows = qint64(0)]() mutable -> std::optional<TReplayIC::TSample> {
                 const std::optional<Recording::TRow> row = file->Next();
                 if (!row) return std::nullopt;
+                marks->Add(++rows, row->Marker);
                 return TReplayIC::TSample{row->TimeMs, row->Lost, row->SampleBytes()};
             },
             10.0);
         const QString replayed = home.filePath("replayed.csv");
         Application app(ic, TVirtualDongle::MaxSampleRate);
+        app.form->PlayReplay(false, marks);
         RecordRun(app, replayed, original.size());
         QCOMPARE(ValuesOf(replayed), original);
+        const TScopeMarkers& shown = app.windows->ScopeForm->Markers();
+        QVERIFY(shown.Count() >= 1);
+        bool probe = false;
+        for (std::size_t i = 0; i < shown.Count(); ++i)
+            probe = probe || (shown[i].Kind == TMarkKind::User && shown[i].Text == "probe");
+        QVERIFY(probe);
     }
 
     void anI2CRecordingPlaysWithAPlainStart() {
@@ -317,16 +333,28 @@ private slots:
         scope.AddMarkerButton->click();
         const qint64 marked = app.form->SamplesRecorded();
         QTRY_VERIFY(app.form->SamplesRecorded() > marked + 5); // the mark goes with the next
-        app.form->PowerButtonClick(); // "Power off" ends the run and the recording
+        // Marked while paused, then the recording stopped: no sample came to take the mark.
+        app.form->PauseButton->click();
+        QTest::qWait(100);
+        scope.MarkerTextEdit->setText("paused here");
+        scope.AddMarkerButton->click();
+        app.form->RecordButton->click();
+        app.form->PowerButtonClick(); // "Power off" ends the run
         QVERIFY(!app.form->Recording());
         const TScopeMarkers& markers = scope.Markers();
-        QVERIFY(markers.Count() >= 2);
-        QCOMPARE(markers[markers.Count() - 2].Text, QString("probe, moved"));
-        QCOMPARE(markers[markers.Count() - 2].X, x);
+        QVERIFY(markers.Count() >= 3);
+        QCOMPARE(markers[markers.Count() - 3].Text, QString("probe, moved"));
+        QCOMPARE(markers[markers.Count() - 3].X, x);
+        QCOMPARE(markers[markers.Count() - 2].Text, QString("paused here"));
         QCOMPARE(markers[markers.Count() - 1].Text, QString("Power off"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains(",[user] probe; moved\n"));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains(",[user] probe; moved\n"));
+        QVERIFY(text.endsWith(",\n# Marked after the last sample: [user] paused here\n"));
+        QString error;
+        ValuesOf(path, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error)); // still a recording a replay reads
     }
 
     void whilePausedTheStatusSaysSo() {

@@ -132,7 +132,7 @@ private slots:
         TSimUpdater updater(hid, dongle, TVirtualDongleConfig{}.Firmware);
         TPXS733Windows windows(dialogs, hid, {updater.ConfigFolder()});
         TPXS733MainForm& form = *windows.MainForm;
-        form.PlayReplay(true);
+        form.PlayReplay(true, nullptr);
         QVERIFY(!form.Session->State().DongleUsable);
         QTRY_VERIFY(form.Session->State().Streaming);
         form.StartButton->click(); // Stop works as usual, and nothing starts it again

@@ -72,7 +72,9 @@ private slots:
         QTemporaryDir dir;
         Scope s;
         s.form.resize(900, 600);
-        s.Feed(3);
+        s.Feed(2);
+        s.form.AddMarker(TMarkKind::Write, "Bank 2 = 0x5A"); // at the next sample
+        s.Feed(1);
         s.Tick();
         auto read = [](const QString& Path) {
             QFile file(Path);
@@ -82,7 +84,8 @@ private slots:
         s.dialogs.savePath = dir.filePath("data.csv");
         s.form.ExportDataButton->click();
         QCOMPARE(read(s.dialogs.savePath),
-                 QByteArray("sample,CS0,LTA0\n0,1000,990\n1,1000,990\n2,1000,990\n"));
+                 QByteArray("sample,CS0,LTA0,marker\n0,1000,990,\n1,1000,990,\n"
+                            "2,1000,990,[write] Bank 2 = 0x5A\n"));
 
         s.dialogs.savePath = dir.filePath("chart"); // a PNG without a suffix given
         s.form.SavePictureButton->click();
@@ -343,6 +346,94 @@ private slots:
         QCOMPARE(s.form.Markers().Count(), 1u);
     }
 
+    void legendStatisticsAndCursorsReadTheView() {
+        Scope s;
+        s.form.resize(900, 600);
+        s.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.form));
+        QCursor::setPos(s.form.mapToGlobal(QPoint(-300, -300))); // the keys use the view's middle
+        QCustomPlot& chart = *s.form.ScopeGraph;
+        for (int i = 0; i < 700; ++i) { // counts 1000 to 1009 over and over, a flat LTA
+            s.form.SetNrOfChartPoints(s.form.NrOfChartPoints() + 1);
+            s.form.AddXY(0, i, 1000 + i % 10);
+            s.form.AddXY(8, i, 990);
+            s.form.SetXPos(i + 1);
+        }
+        s.Tick();
+        chart.xAxis->setRange(100, 700);
+        chart.replot();
+        QVERIFY(chart.legend->visible());
+        QCOMPARE(chart.legend->itemCount(), 2);
+        const auto legendName = [&](int Item) {
+            return static_cast<QCPPlottableLegendItem*>(chart.legend->item(Item))
+                ->plottable()
+                ->name();
+        };
+        QCOMPARE(legendName(0), QString("CH1 Count"));
+        QCOMPARE(legendName(1), QString("CH1 LTA"));
+        const auto readings = [&] {
+            chart.replot();
+            return s.form.ReadingsLabel->text();
+        };
+        QCOMPARE(readings(),
+                 QString("CH1 Count  n 600  min 1000  max 1009  p-p 9  mean 1004.5  sd 2.87\n"
+                         "CH1 LTA  n 600  min 990  max 990  p-p 0  mean 990.0  sd 0.00"));
+        chart.xAxis->setRange(100, 104); // a zoom: the statistics follow the view
+        QVERIFY(readings().startsWith("CH1 Count  n 5  min 1000  max 1004  p-p 4  mean 1002.0"));
+
+        // Keys: A in the view's middle, the arrows move it, Shift by ten.
+        QTest::keyClick(&s.form, Qt::Key_A);
+        QCOMPARE(s.form.Cursors()[0], 102);
+        QTest::keyClick(&s.form, Qt::Key_Right);
+        QTest::keyClick(&s.form, Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(s.form.Cursors()[0], 93);
+        // A drag from the X axis places B, the missing one.
+        chart.xAxis->setRange(100, 700);
+        chart.replot();
+        const int axisY = chart.axisRect()->rect().bottom() + 8;
+        const auto pixel = [&](double X) { return int(std::lround(chart.xAxis->coordToPixel(X))); };
+        // (A pixel spans more than one sample: the sample under it is the one expected.)
+        const auto sampleAt = [&](int Pixel) {
+            return int(std::lround(chart.xAxis->pixelToCoord(Pixel)));
+        };
+        s.Drag({pixel(300), axisY}, {pixel(415), axisY});
+        const int b = sampleAt(pixel(415));
+        QCOMPARE(s.form.Cursors()[1], b);
+        QCOMPARE(s.X(), QCPRange(100, 700)); // no zoom
+        QVERIFY(readings().contains(QStringLiteral("Cursor A 93  B %1  B-A +%2 samples\n"
+                                                   "CH1 Count  A 1003  B %3  B-A %4%5\n"
+                                                   "CH1 LTA  A 990  B 990  B-A 0")
+                                        .arg(b)
+                                        .arg(b - 93)
+                                        .arg(1000 + b % 10)
+                                        .arg(b % 10 > 3 ? "+" : "")
+                                        .arg(b % 10 - 3)));
+        // A drag of B's line moves it; the settings panel's boxes hide the legend and statistics.
+        s.Drag({pixel(b), 200}, {pixel(b) + 20, 150});
+        QCOMPARE(s.form.Cursors()[1], sampleAt(pixel(b) + 20));
+        s.form.LegendCheck->setChecked(false);
+        s.form.StatisticsCheck->setChecked(false);
+        QVERIFY(readings().startsWith("Cursor A 93  B "));
+        QVERIFY(!chart.legend->visible());
+        QTest::keyClick(&s.form, Qt::Key_Delete);
+        QCOMPARE(readings(), QString());
+        QVERIFY(s.form.ReadingsLabel->isHidden());
+
+        // The coordinate label also names the nearest point.
+        s.form.YCoordCheck->setChecked(true);
+        const QPoint at(pixel(305), int(chart.yAxis->coordToPixel(1004)));
+        QMouseEvent move(QEvent::MouseMove, at, chart.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(&chart, &move);
+        QVERIFY(s.form.CoordinatesLabel->text().startsWith("Y: "));
+        QVERIFY(s.form.CoordinatesLabel->text().endsWith("\n CH1 Count: 1005 (sample 305)"));
+        const QPoint empty(pixel(305), 20); // far above every point: nothing named
+        QMouseEvent away(QEvent::MouseMove, empty, chart.mapToGlobal(empty), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&chart, &away);
+        QVERIFY(!s.form.CoordinatesLabel->text().contains("CH1"));
+    }
+
     void coordinateLabelTexts() {
         Scope s;
         s.form.show();
@@ -384,6 +475,8 @@ private slots:
             s.form.YIncSpin->setValue(25);
             s.form.YIncButton->click();
             s.form.CH0LTACheck->setChecked(true);
+            s.form.LegendCheck->setChecked(false);
+            s.form.FMarkerKindBoxes[size_t(TMarkKind::Flag)]->setChecked(false);
             s.form.resize(300, 200);
             s.form.move(123, 87); // Left and Top apart, so that one cannot pass for the other
         }                         // saved as the window goes
@@ -403,6 +496,10 @@ private slots:
         QCOMPARE(again.form.FScopeColors[0], QColor(10, 20, 30));
         QCOMPARE(again.form.XRangeSpin->value(), 900);
         QVERIFY(again.form.CH0LTACheck->isChecked());
+        QVERIFY(!again.form.LegendCheck->isChecked());
+        QVERIFY(again.form.StatisticsCheck->isChecked());
+        QVERIFY(!again.form.MarkersShown(TMarkKind::Flag));
+        QVERIFY(again.form.MarkersShown(TMarkKind::Write));
         QCOMPARE(again.host.loadErrors, 0);
         QCOMPARE(again.form.frameGeometry().topLeft(), QPoint(123, 87));
 

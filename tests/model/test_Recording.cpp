@@ -94,7 +94,10 @@ TEST(Recording, ReaderGivesBackWhatWasWritten) {
     // A gap's note is a comment line of its own before the row after the gap.
     TSample afterGap = MakeSample(0.125, 3, 991, true);
     afterGap.Note = "Dongle S1 away\nfor 2 s";
-    afterGap.Marker = "[user] Mark";
+    const std::vector<TMark> marks = {{TMarkKind::Write, "Bank 2 = 0x5A"},
+                                      {TMarkKind::User, "light, then | firm\ntouch"},
+                                      {TMarkKind::Flag, "Touch on"}};
+    afterGap.Marker = MarkColumn(marks);
     ASSERT_TRUE(Row(afterGap).startsWith("# Dongle S1 away for 2 s\n"));
     QByteArray text = FileText({MakeSample(0, 1, 990), afterGap});
     QBuffer buffer(&text);
@@ -110,11 +113,34 @@ TEST(Recording, ReaderGivesBackWhatWasWritten) {
     EXPECT_DOUBLE_EQ(rows[1].TimeMs, 0.125);
     EXPECT_EQ(rows[1].Counter, 3);
     EXPECT_TRUE(rows[1].Missed);
-    EXPECT_EQ(rows[1].Marker, "[user] Mark");
-    EXPECT_EQ(FromMarkColumn(rows[1].Marker), std::pair(TMarkKind::User, QString("Mark")));
-    EXPECT_EQ(FromMarkColumn(MarkColumnText(TMarkKind::Flag, "Touch on")),
-              std::pair(TMarkKind::Flag, QString("Touch on")));
+    // The marks come back one by one, the user's text kept readable in one CSV field.
+    EXPECT_EQ(rows[1].Marker,
+              "[write] Bank 2 = 0x5A | [user] light; then / firm touch | [flag] Touch on");
+    const std::vector<TMark> back = FromMarkColumn(rows[1].Marker);
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[0], marks[0]);
+    EXPECT_EQ(back[1], (TMark{TMarkKind::User, "light; then / firm touch"}));
+    EXPECT_EQ(back[2], marks[2]);
+    EXPECT_EQ(FromMarkColumn("no kind given"),
+              (std::vector<TMark>{{TMarkKind::User, "no kind given"}}));
+    EXPECT_TRUE(FromMarkColumn("").empty());
     EXPECT_EQ(rows[1].Raw, MakeSample(0, 3, 0).Raw);
+}
+
+TEST(Recording, ReplayedMarksComeBackAtTheirSample) {
+    using K = TMarkKind;
+    TReplayMarks marks;
+    marks.Add(1, "[user] first");
+    marks.Add(3, "[write] Bank 2 = 0x5A | [flag] Touch on | [power] Supply 1.8 V | [user] b");
+    marks.Add(4, "");
+    EXPECT_EQ(marks.Next(), (std::vector<TMark>{{K::User, "first"}}));
+    EXPECT_TRUE(marks.Next().empty());
+    // The replaying run marks flag changes and its own power again.
+    EXPECT_EQ(marks.Next(), (std::vector<TMark>{{K::Write, "Bank 2 = 0x5A"}, {K::User, "b"}}));
+    // A row handed over after its sample arrived is not lost: the next sample takes it.
+    marks.Add(2, "[user] late");
+    EXPECT_EQ(marks.Next(), (std::vector<TMark>{{K::User, "late"}}));
+    EXPECT_TRUE(marks.Next().empty());
 }
 
 TEST(Recording, BadFilesEndWithTheLineAndKeepTheRowsBefore) {

@@ -62,14 +62,22 @@ TEST(ScopeBuffers, NewPointsAreHandedOverOnce) {
     EXPECT_LE(buffers.TakeNew(0).size(), size_t(2 * TScopeBuffers::Capacity));
 }
 
-TEST(ScopeExport, OneRowPerSampleAndEmptyCellsWhereATraceHasNoPoint) {
+TEST(ScopeExport, OneRowPerSampleWithItsPointsAndMarks) {
     const std::vector<ScopeExport::TTrace> traces = {{"CS0", {{0, 1000}, {1, 1001.5}}},
                                                      {"LTA0", {{1, 990}, {2, 991}}}};
-    EXPECT_EQ(ScopeExport::Csv(traces), "sample,CS0,LTA0\n0,1000,\n1,1001.5,990\n2,,991\n");
-    EXPECT_EQ(ScopeExport::Csv({}), "sample\n");
+    EXPECT_EQ(ScopeExport::Csv(traces),
+              "sample,CS0,LTA0,marker\n0,1000,,\n1,1001.5,990,\n2,,991,\n");
+    EXPECT_EQ(ScopeExport::Csv({}), "sample,marker\n");
+    // Two marks at one sample share its row; a mark where no trace has a point gets a row.
+    const std::vector<TScopeMarker> marks = {{1, TMarkKind::Write, "Bank 2 = 0x5A"},
+                                             {1, TMarkKind::User, "a, b"},
+                                             {5, TMarkKind::Flag, "Touch on"}};
+    EXPECT_EQ(ScopeExport::Csv(traces, marks),
+              "sample,CS0,LTA0,marker\n0,1000,,\n1,1001.5,990,[write] Bank 2 = 0x5A | [user] a; b\n"
+              "2,,991,\n5,,,[flag] Touch on\n");
     // A long run's sample numbers and the counts' extremes are written out in full.
     EXPECT_EQ(ScopeExport::Csv({{"CS0", {{999999, 0}, {1000000, 65535}, {2147483647, -65535}}}}),
-              "sample,CS0\n999999,0\n1000000,65535\n2147483647,-65535\n");
+              "sample,CS0,marker\n999999,0,\n1000000,65535,\n2147483647,-65535,\n");
 }
 
 } // namespace

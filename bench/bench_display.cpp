@@ -1,6 +1,7 @@
 // The live display of the main window.
 //  - Sample handler: samples through the session and the main window's handler (decode,
-//    labels, indicators, bar series) with the window shown offscreen (items = samples).
+//    labels, indicators, bar series) with the window shown offscreen (items = samples); the
+//    flags change every 64 samples (each change marks the scope) or never.
 //  - Window end to end: the simulated dongle streams at 8000 and at 1000 samples/s for 10 s to
 //    the shown main window, which repaints its bar graph on its timer, without and with the
 //    scope window shown too. Reports the samples lost and the CPU used by the application
@@ -27,20 +28,21 @@ namespace {
 void BM_SampleHandler(benchmark::State& State) {
     Application app(100);
     // A 1-Wire sample whose values change from sample to sample and whose flags change every
-    // 64 samples, as touches come and go.
+    // Arg samples, as touches come and go (never with 0: no sample is marked).
+    const quint32 flagPeriod = quint32(State.range(0));
     std::array<quint8, 23> sample{};
     quint16 count = 1000;
     quint32 n = 0;
     for (auto _ : State) {
         count = quint16(900 + (count + 37) % 200);
-        if (++n % 64 == 0) sample[4] = quint8(sample[4] ^ 0xC8);
+        if (++n == flagPeriod) n = 0, sample[4] = quint8(sample[4] ^ 0xC8);
         sample[5] = quint8(count >> 8), sample[6] = quint8(count);
         sample[7] = 0x03, sample[8] = 0xE8;
         app.form->PXS731Device1->OnStreaming(quint16(sample.size()), 0, sample.data());
     }
     State.SetItemsProcessed(State.iterations());
 }
-BENCHMARK(BM_SampleHandler);
+BENCHMARK(BM_SampleHandler)->Arg(64)->Arg(0);
 
 void BM_WindowEndToEnd(benchmark::State& State) {
     const int rate = int(State.range(0));

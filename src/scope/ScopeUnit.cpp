@@ -144,6 +144,7 @@ QColor MarkColour(TMarkKind Kind) {
 }
 
 constexpr int MarkerLabelChars = 24;
+constexpr std::size_t MarkerLabelRows = 3;
 // The settings file's keys of whether each kind of marker is shown.
 const char* const MarkKindKeys[MarkKindCount] = {"WriteMarks", "PowerMarks", "FlagMarks",
                                                  "UserMarks"};
@@ -151,7 +152,9 @@ constexpr double WheelZoomFactor = 0.85; // of the range per notch towards the p
 constexpr int MarkerHoverPixels = 4;
 
 // The markers as one layerable that draws only those in the visible X range: a line and a
-// short label each.
+// short label each. Labels go in up to three rows at the top; one that fits in none is left
+// out (hovering tells). The user's marks and the writes are labelled first, since they say
+// what was done; the flag changes that follow from them last.
 class TMarkerLayer : public QCPLayerable {
 public:
     TMarkerLayer(QCustomPlot* Plot, const TScopeForm& Scope)
@@ -167,20 +170,39 @@ protected:
         const QRect area = parentPlot()->axisRect()->rect();
         const TScopeMarkers& markers = FScope.Markers();
         const auto [first, last] = markers.Between(x->range().lower, x->range().upper);
-        const QFontMetrics metrics(Painter->font());
-        const int labelWidth = metrics.averageCharWidth() * MarkerLabelChars;
-        double labelEnd = -1e9; // labels that would overlap are left out; hovering tells
         for (std::size_t i = first; i < last; ++i) {
             const TScopeMarker& m = markers[i];
             if (!FScope.MarkersShown(m.Kind)) continue;
             const double px = x->coordToPixel(m.X);
             Painter->setPen(QPen(MarkColour(m.Kind).lighter(150), 1));
             Painter->drawLine(QPointF(px, area.top()), QPointF(px, area.bottom()));
-            if (px < labelEnd) continue;
-            const QString label = metrics.elidedText(m.Text, Qt::ElideRight, labelWidth);
-            Painter->setPen(MarkColour(m.Kind));
-            Painter->drawText(QPointF(px + 3, area.top() + metrics.ascent() + 2), label);
-            labelEnd = px + 3 + metrics.horizontalAdvance(label) + 4;
+        }
+        const QFontMetrics metrics(Painter->font());
+        const int labelWidth = metrics.averageCharWidth() * MarkerLabelChars;
+        std::array<std::vector<std::pair<double, double>>, MarkerLabelRows> taken;
+        for (TMarkKind kind :
+             {TMarkKind::User, TMarkKind::Write, TMarkKind::Power, TMarkKind::Flag}) {
+            if (!FScope.MarkersShown(kind)) continue;
+            Painter->setPen(MarkColour(kind));
+            for (std::size_t i = first; i < last; ++i) {
+                const TScopeMarker& m = markers[i];
+                if (m.Kind != kind) continue;
+                const QString label = metrics.elidedText(m.Text, Qt::ElideRight, labelWidth);
+                const double from = x->coordToPixel(m.X) + 3;
+                const double to = from + metrics.horizontalAdvance(label) + 4;
+                for (std::size_t row = 0; row < taken.size(); ++row) {
+                    const bool free = std::none_of(taken[row].begin(), taken[row].end(),
+                                                   [&](const std::pair<double, double>& T) {
+                                                       return from < T.second && T.first < to;
+                                                   });
+                    if (!free) continue;
+                    taken[row].emplace_back(from, to);
+                    Painter->drawText(QPointF(from, area.top() + metrics.ascent() + 2 +
+                                                        double(row) * metrics.lineSpacing()),
+                                      label);
+                    break;
+                }
+            }
         }
     }
 
@@ -215,6 +237,26 @@ protected:
 
 private:
     const TScopeForm& FScope;
+};
+
+// A trace whose legend icon shows its points' shape large enough to be told apart: a square
+// for counts, a row of dots for the LTA (a single pixel would not show).
+class TScopeTrace : public QCPGraph {
+public:
+    using QCPGraph::QCPGraph;
+
+protected:
+    void drawLegendIcon(QCPPainter* Painter, const QRectF& Rect) const override {
+        const QColor colour = pen().color();
+        Painter->setPen(QPen(colour, 1));
+        Painter->setBrush(colour);
+        const QPointF c = Rect.center();
+        if (scatterStyle().shape() == QCPScatterStyle::ssSquare)
+            Painter->drawRect(QRectF(c.x() - 3, c.y() - 3, 6, 6));
+        else
+            for (int i = -1; i <= 1; ++i)
+                Painter->drawEllipse(QPointF(c.x() + i * 6, c.y()), 1.2, 1.2);
+    }
 };
 
 QString TraceName(int Slot, bool Deltas) {
@@ -260,13 +302,15 @@ void TScopeForm::CreateChart() {
     watermark->setScaled(true, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     // Counts as small rectangles, LTA as dots; 1-pixel pens, no lines between points.
     for (int slot = 0; slot < TScopeBuffers::SlotCount; ++slot) {
-        QCPGraph* series = ScopeGraph->addGraph();
+        QCPGraph* series = new TScopeTrace(ScopeGraph->xAxis, ScopeGraph->yAxis);
         series->setLineStyle(QCPGraph::lsNone);
         const bool count = slot < LTASlot;
         series->setName(TraceName(slot, false));
         series->setScatterStyle(QCPScatterStyle(
             count ? QCPScatterStyle::ssSquare : QCPScatterStyle::ssDot, count ? 2 : 1));
         series->setPen(QPen(ChannelColour, 1));
+        // Points on whole pixels: an antialiased one-pixel dot is not drawn at all.
+        series->setAntialiasedScatters(false);
         FSeries[size_t(slot)] = series;
     }
     new TMarkerLayer(ScopeGraph, *this);

@@ -434,6 +434,35 @@ private slots:
         QVERIFY(!s.form.CoordinatesLabel->text().contains("CH1"));
     }
 
+    void countsAndLTAAreBothDrawn() {
+        Scope s;
+        s.form.resize(900, 600);
+        s.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.form));
+        s.form.CH0LTACheck->setChecked(true);
+        for (int i = 0; i < 300; ++i) { // apart on the Y axis: counts at 1000, the LTA at 900
+            s.form.SetNrOfChartPoints(s.form.NrOfChartPoints() + 1);
+            s.form.AddXY(0, i, 1000);
+            s.form.AddXY(8, i, 900);
+            s.form.SetXPos(i + 1);
+        }
+        s.Tick();
+        QCustomPlot& chart = *s.form.ScopeGraph;
+        chart.yAxis->setRange(800, 1100);
+        chart.replot(); // lays the axes out
+        const QImage image = chart.toPixmap(chart.width(), chart.height(), 1).toImage();
+        for (const int value : {1000, 900}) {
+            const int row = int(std::lround(chart.yAxis->coordToPixel(value)));
+            int drawn = 0;
+            for (int y = row - 2; y <= row + 2; ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    drawn +=
+                        image.pixelColor(x, y).blue() > 200 && image.pixelColor(x, y).red() < 60;
+            QVERIFY2(drawn >= 100,
+                     qPrintable(QStringLiteral("%1: %2 pixels").arg(value).arg(drawn)));
+        }
+    }
+
     void coordinateLabelTexts() {
         Scope s;
         s.form.show();

@@ -20,7 +20,9 @@ int TSnrCapture::Taken() const {
 }
 
 void TSnrCapture::CaptureNow() {
-    if (FStep == TStep::Settling) FStep = TStep::Untouched;
+    if (FStep != TStep::Settling) return;
+    FStep = TStep::Untouched;
+    FCaptureNow = true;
 }
 
 void TSnrCapture::Cancel() {
@@ -53,6 +55,14 @@ void TSnrCapture::Add(const TDecodedSample& Sample, bool Missed, double TimeMs) 
         return Invalidate("The IC re-calibrated (ATI busy) during the capture: it was reset.");
 
     const int count = Sample.Counts[size_t(FChannel)];
+    if (FStep == TStep::Untouched && (flags & sfActivation) && !FCaptureNow) {
+        ++FTouchedRestarts;
+        FUntouched.clear();
+        FStrip.clear();
+        FLTAs.clear();
+        FStep = TStep::Settling;
+        return;
+    }
     FStrip << count;
     switch (FStep) {
     case TStep::Untouched:
@@ -85,7 +95,12 @@ void TSnrCapture::Settle(const TDecodedSample& Sample) {
         FStep = TStep::Untouched;
         return;
     }
-    const bool busy = Sample.SysFlags && (*Sample.SysFlags & sfATIBusy);
+    const quint8 flags = Sample.SysFlags.value_or(0);
+    if (flags & sfActivation) { // the LTA halts while touched: steady, but not settled
+        FLTAs.clear();
+        return;
+    }
+    const bool busy = flags & sfATIBusy;
     FLTAs << Sample.LTAs[size_t(FChannel)];
     if (FLTAs.size() > SettleWindow + 1) FLTAs.removeFirst();
     if (busy || FLTAs.size() <= SettleWindow) return;
@@ -120,12 +135,11 @@ void TSnrCapture::WaitForTouch(int Count, double TimeMs) {
         FRisingTimes.clear();
         return;
     }
-    // The transition is dropped: the capture starts where the touch passed half its plateau.
-    const auto half = std::find_if(FRising.begin(), FRising.end(), [this](int c) {
-        return std::abs(c - FBaseline) >= FPlateau / 2;
-    });
-    FTouchedStart = int(FStrip.size() - (FRising.end() - half));
-    FTouched = QList<int>(half, half + std::min<qsizetype>(FRising.end() - half, FSamples));
+    // The transition is dropped: the capture starts with the plateau found, so that the
+    // noise while touched is not the ramp's.
+    const auto plateau = FRising.begin() + first;
+    FTouchedStart = int(FStrip.size() - (n - first));
+    FTouched = QList<int>(plateau, plateau + std::min<qsizetype>(n - first, FSamples));
     FStrip.resize(FTouchedStart + FTouched.size()); // the strip ends with the capture
     FRising.clear();
     FRisingTimes.clear();

@@ -8,7 +8,9 @@
 // A signal-to-noise capture on the samples of a run, one channel's raw counts: it waits until
 // the IC has settled, takes the untouched samples, waits for a touch to reach its plateau and
 // takes as many touched samples. A lost sample, RF noise or a re-calibration in between makes
-// it invalid, with the reason.
+// it invalid, with the reason. A touch the IC reports (its activation flag) keeps it settling,
+// and takes an untouched capture back to settling: noise measured across a touch is no noise.
+// After Capture now the flag is not looked at, for an IC that reads as touched while tuned.
 class TSnrCapture {
 public:
     enum class TStep { Settling, Untouched, WaitingForTouch, Touched, Done, Invalid, Cancelled };
@@ -27,7 +29,7 @@ public:
 
     // The next sample of the run, and when it came; Missed: samples were lost just before it.
     void Add(const TDecodedSample& Sample, bool Missed, double TimeMs);
-    // Starts the untouched capture without waiting for the IC to settle.
+    // Starts the untouched capture without waiting for the IC to settle or the touch to end.
     void CaptureNow();
     void Cancel();
     // Ends the capture as invalid: samples stopped coming, the dongle went.
@@ -40,6 +42,8 @@ public:
     int Samples() const { return FSamples; }
     int Channel() const { return FChannel; }
     QString InvalidReason() const { return FReason; }
+    // How often a touch sent the untouched capture back to settling.
+    int TouchedRestarts() const { return FTouchedRestarts; }
 
     const QList<int>& UntouchedCounts() const { return FUntouched; }
     const QList<int>& TouchedCounts() const { return FTouched; }
@@ -56,6 +60,8 @@ private:
     int FChannel;
     int FSamples;
     TStep FStep = TStep::Settling;
+    bool FCaptureNow = false;
+    int FTouchedRestarts = 0;
     QString FReason;
     QList<int> FLTAs; // the last SettleWindow + 1
     QList<int> FUntouched;

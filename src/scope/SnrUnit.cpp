@@ -6,6 +6,7 @@
 #include "ModalDialogs.h"
 #include "RunSession.h"
 #include "SafeFile.h"
+#include "WindowPlacement.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -71,7 +72,7 @@ TSnrForm::TSnrForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
         Finish();
     });
     CreateControls();
-    resize(900, 640);
+    WindowPlacement::PlaceInWorkArea(*this, QSize(900, 640));
 }
 
 TSnrForm::~TSnrForm() = default;
@@ -125,7 +126,11 @@ void TSnrForm::CreateControls() {
     Histogram = new QCustomPlot(this);
     Histogram->xAxis->setLabel("Counts");
     Histogram->yAxis->setLabel("Samples");
-    Histogram->legend->setVisible(true);
+    // The legend in a row of its own under the plot, where no bar can lie behind it.
+    Histogram->plotLayout()->addElement(1, 0, Histogram->legend);
+    Histogram->legend->setFillOrder(QCPLegend::foColumnsFirst);
+    Histogram->plotLayout()->setRowStretchFactor(1, 0.001);
+    Histogram->legend->setVisible(false);
     Strip = new QCustomPlot(this);
     Strip->xAxis->setLabel("Sample");
     Strip->yAxis->setLabel("Counts");
@@ -263,7 +268,11 @@ void TSnrForm::ShowStep() {
     Progress->setValue(FCapture->Taken());
     switch (step) {
     case TStep::Settling:
-        Tell("Waiting for the IC to settle (ATI done, LTA steady)... or press Capture now.");
+        Tell(FCapture->TouchedRestarts() > 0
+                 ? "The sensor was touched: waiting for it to settle again before the "
+                   "untouched capture... or press Capture now."
+                 : "Waiting for the IC to settle (ATI done, no touch, LTA steady)... or press "
+                   "Capture now.");
         break;
     case TStep::Untouched:
         Tell("Capturing untouched: do not touch the sensor.");
@@ -364,6 +373,7 @@ void TSnrForm::ShowHistogram() {
     };
     bars(untouched, UntouchedColour, "Untouched");
     bars(touched, TouchedColour, "Touched");
+    Histogram->legend->setVisible(true); // an empty one until the first capture
     Histogram->rescaleAxes();
     Histogram->xAxis->scaleRange(1.1);
     Histogram->yAxis->setRangeLower(0);

@@ -1,5 +1,6 @@
 #include "VirtualPXS733.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -213,10 +214,13 @@ void TVirtualPXS733::Advance(double Seconds) {
     if (dt < 0 || dt > 1) dt = 0.01; // a new stream, or a long pause: carry on from here
     FTime = std::max(Seconds, FTime + dt);
 
-    // The event depth now: a smooth dip into and out of the periodic or scripted event.
+    // The event depth now, as a finger touches: a quick smooth press (a quarter of a second,
+    // at most a quarter of the event), held, and as quick a release.
     auto dip = [](double into, double duration, int depth) {
         if (into < 0 || into > duration || duration <= 0) return 0.0;
-        return depth * std::sin(M_PI * into / duration);
+        const double edge = std::min(0.25, duration / 4);
+        const double ramp = std::min({into, duration - into, edge}) / edge; // 0 to 1
+        return depth * (1 - std::cos(M_PI * ramp)) / 2;
     };
     double depth = 0;
     if (FEventPeriod > 0)

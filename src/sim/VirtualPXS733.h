@@ -47,7 +47,8 @@ public:
     quint8 Indirect(quint8 Address) const { return FIndirect[Address]; }
     void SetIndirect(quint8 Address, quint8 Value) { FIndirect[Address] = Value; }
 
-    // A touch starting now, Depth counts deep; periodic events come on their own.
+    // A touch starting now, Depth counts deep (pressed and released in a quarter of a second,
+    // held in between); periodic events come on their own.
     void Touch(double Duration, int Depth);
     // Periodic events every Period seconds; 0 turns them off.
     void SetEventPeriod(double Period) { FEventPeriod = Period; }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -114,6 +115,17 @@ TEST(SnrCapture, PhasesOfATouch) {
     for (int i = 0; i < 51; ++i)
         add(Sample(1000));
     ASSERT_EQ(capture.Step(), TSnrCapture::TStep::Untouched);
+    // A touch during the untouched capture sends it back to settling, which waits for the
+    // touch to end (the LTA halts meanwhile, so its standing still does not count).
+    for (int i = 0; i < 40; ++i)
+        add(Sample(Noisy(1000, i)));
+    for (int i = 0; i < 80; ++i)
+        add(Sample(900, 1000, sfActivation));
+    EXPECT_EQ(capture.Step(), TSnrCapture::TStep::Settling);
+    EXPECT_EQ(capture.TouchedRestarts(), 1);
+    for (int i = 0; i < 51; ++i)
+        add(Sample(1000));
+    ASSERT_EQ(capture.Step(), TSnrCapture::TStep::Untouched);
     for (int i = 0; i < 100; ++i)
         add(Sample(Noisy(1000, i)));
     ASSERT_EQ(capture.Step(), TSnrCapture::TStep::WaitingForTouch);
@@ -125,17 +137,22 @@ TEST(SnrCapture, PhasesOfATouch) {
     for (int i = 0; i < 100 && !capture.Finished(); ++i)
         add(Sample(Noisy(900, i)));
     ASSERT_EQ(capture.Step(), TSnrCapture::TStep::Done);
-    // The touched capture starts where the ramp passed half the plateau (950): the
-    // transition before it is dropped.
+    // The touched capture starts with the plateau: of the ramp at most its last step, within
+    // the plateau's noise, is in it.
     ASSERT_EQ(capture.TouchedCounts().size(), 100);
-    EXPECT_EQ(capture.TouchedCounts().first(), 946);
+    EXPECT_LE(*std::max_element(capture.TouchedCounts().begin(), capture.TouchedCounts().end()),
+              904);
     EXPECT_EQ(capture.UntouchedCounts().size(), 100);
-    EXPECT_EQ(capture.Strip()[capture.TouchedStart()], 946);
+    // Only the capture after the touch: nothing of the touch is in the untouched counts.
+    EXPECT_EQ(capture.Strip().first(), 1000);
+    EXPECT_EQ(*std::min_element(capture.UntouchedCounts().begin(), capture.UntouchedCounts().end()),
+              999);
+    EXPECT_EQ(capture.Strip()[capture.TouchedStart()], capture.TouchedCounts().first());
     EXPECT_EQ(capture.Strip().size(), capture.TouchedStart() + 100);
     const TFigures f =
         Compute(capture.UntouchedCounts(), capture.TouchedCounts(), TLevels{}, std::nullopt);
-    EXPECT_GT(f.Signal, 90);
-    EXPECT_LT(f.Signal, 100);
+    EXPECT_NEAR(f.Signal, 100, 1);
+    EXPECT_LE(f.Touched.PeakToPeak, 5);
 }
 
 TEST(SnrCapture, WhatMakesItInvalid) {
@@ -180,6 +197,12 @@ TEST(SnrCapture, WhatMakesItInvalid) {
     cancelled.Fail("later");
     EXPECT_EQ(cancelled.Step(), TSnrCapture::TStep::Cancelled);
     EXPECT_EQ(TSnrCapture(0, 1).Samples(), TSnrCapture::MinSamples);
+    // After Capture now, an IC that reads as touched all along is captured as it is.
+    TSnrCapture forced(0, 100);
+    forced.CaptureNow();
+    for (int i = 0; i < 100; ++i)
+        forced.Add(Sample(Noisy(1000, i), 1000, sfActivation), false, i * 10.0);
+    EXPECT_EQ(forced.Step(), TSnrCapture::TStep::WaitingForTouch);
 }
 
 } // namespace

@@ -20,9 +20,6 @@ QString MarkKindName(TMarkKind Kind) {
 
 namespace {
 const char* const ColumnKinds[MarkKindCount] = {"write", "power", "flag", "user"};
-} // namespace
-
-namespace {
 const QString Separator = QStringLiteral(" | ");
 } // namespace
 

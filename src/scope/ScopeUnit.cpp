@@ -151,13 +151,10 @@ const char* const MarkKindKeys[MarkKindCount] = {"WriteMarks", "PowerMarks", "Fl
 constexpr double WheelZoomFactor = 0.85; // of the range per notch towards the pointer
 constexpr int MarkerHoverPixels = 4;
 
-// The markers as one layerable that draws only those in the visible X range: a line and a
-// short label each. Labels go in up to three rows at the top; one that fits in none is left
-// out (hovering tells). The user's marks and the writes are labelled first, since they say
-// what was done; the flag changes that follow from them last.
-class TMarkerLayer : public QCPLayerable {
+// What the scope draws over its traces from its own state, inside the plot, on whole pixels.
+class TScopeOverlay : public QCPLayerable {
 public:
-    TMarkerLayer(QCustomPlot* Plot, const TScopeForm& Scope)
+    TScopeOverlay(QCustomPlot* Plot, const TScopeForm& Scope)
         : QCPLayerable(Plot, "main"), FScope(Scope) {}
 
 protected:
@@ -165,6 +162,19 @@ protected:
         applyAntialiasingHint(Painter, false, QCP::aeOther);
     }
     QRect clipRect() const override { return parentPlot()->axisRect()->rect(); }
+
+    const TScopeForm& FScope;
+};
+
+// The markers as one layerable that draws only those in the visible X range: a line and a
+// short label each. Labels go in up to three rows at the top; one that fits in none is left
+// out (hovering tells). The user's marks and the writes are labelled first, since they say
+// what was done; the flag changes that follow from them last.
+class TMarkerLayer : public TScopeOverlay {
+public:
+    using TScopeOverlay::TScopeOverlay;
+
+protected:
     void draw(QCPPainter* Painter) override {
         const QCPAxis* x = parentPlot()->xAxis;
         const QRect area = parentPlot()->axisRect()->rect();
@@ -205,22 +215,14 @@ protected:
             }
         }
     }
-
-private:
-    const TScopeForm& FScope;
 };
 
 // The two cursors: a dashed line each, named at its foot.
-class TCursorLayer : public QCPLayerable {
+class TCursorLayer : public TScopeOverlay {
 public:
-    TCursorLayer(QCustomPlot* Plot, const TScopeForm& Scope)
-        : QCPLayerable(Plot, "main"), FScope(Scope) {}
+    using TScopeOverlay::TScopeOverlay;
 
 protected:
-    void applyDefaultAntialiasingHint(QCPPainter* Painter) const override {
-        applyAntialiasingHint(Painter, false, QCP::aeOther);
-    }
-    QRect clipRect() const override { return parentPlot()->axisRect()->rect(); }
     void draw(QCPPainter* Painter) override {
         const QRect area = parentPlot()->axisRect()->rect();
         QFont bold = Painter->font();
@@ -234,9 +236,6 @@ protected:
             Painter->drawText(QPointF(px + 3, area.bottom() - 4), i == 0 ? "A" : "B");
         }
     }
-
-private:
-    const TScopeForm& FScope;
 };
 
 // A trace whose legend icon shows its points' shape large enough to be told apart: a square
@@ -258,6 +257,13 @@ protected:
                 Painter->drawEllipse(QPointF(c.x() + i * 6, c.y()), 1.2, 1.2);
     }
 };
+
+// The whole sample number nearest to X, kept far from the ends of an int however far the
+// view was panned.
+int SampleNumber(double X) {
+    constexpr double Limit = 1e9;
+    return int(std::lround(std::clamp(X, -Limit, Limit)));
+}
 
 QString TraceName(int Slot, bool Deltas) {
     const bool count = Slot < LTASlot;
@@ -626,7 +632,7 @@ std::optional<int> TScopeForm::CursorAt(QPoint Pixel) const {
 
 bool TScopeForm::CursorMouse(QEvent::Type Type, QPoint Pixel) {
     const QRect area = ScopeGraph->axisRect()->rect();
-    const int sample = int(std::lround(ScopeGraph->xAxis->pixelToCoord(Pixel.x())));
+    const int sample = SampleNumber(ScopeGraph->xAxis->pixelToCoord(Pixel.x()));
     switch (Type) {
     case QEvent::MouseButtonPress: {
         // On a cursor line it is moved; on the X axis under the plot a cursor is placed: the
@@ -666,7 +672,7 @@ bool TScopeForm::CursorKey(const QKeyEvent& Event) {
         const double x = ScopeGraph->axisRect()->rect().contains(pointer)
                              ? ScopeGraph->xAxis->pixelToCoord(pointer.x())
                              : ScopeGraph->xAxis->range().center();
-        SetCursor(Event.key() == Qt::Key_A ? 0 : 1, int(std::lround(x)));
+        SetCursor(Event.key() == Qt::Key_A ? 0 : 1, SampleNumber(x));
         return true;
     }
     case Qt::Key_Left:
@@ -675,7 +681,7 @@ bool TScopeForm::CursorKey(const QKeyEvent& Event) {
         if (!cursor) return false;
         const int step =
             (mods == Qt::ShiftModifier ? 10 : 1) * (Event.key() == Qt::Key_Left ? -1 : 1);
-        SetCursor(FLastCursor, *cursor + step);
+        SetCursor(FLastCursor, SampleNumber(double(*cursor) + step));
         return true;
     }
     case Qt::Key_Delete:

@@ -415,6 +415,12 @@ private slots:
         s.form.StatisticsCheck->setChecked(false);
         QVERIFY(readings().startsWith("Cursor A 93  B "));
         QVERIFY(!chart.legend->visible());
+        // Far out in a panned view the cursors stay sample numbers an int holds.
+        chart.xAxis->setRange(4e9, 4e9 + 600);
+        QTest::keyClick(&s.form, Qt::Key_A);
+        QTest::keyClick(&s.form, Qt::Key_Right);
+        QCOMPARE(s.form.Cursors()[0], 1000000000);
+        chart.xAxis->setRange(100, 700);
         QTest::keyClick(&s.form, Qt::Key_Delete);
         QCOMPARE(readings(), QString());
         QVERIFY(s.form.ReadingsLabel->isHidden());

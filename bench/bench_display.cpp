@@ -2,6 +2,7 @@
 //  - Sample handler: samples through the session and the main window's handler (decode,
 //    labels, indicators, bar series) with the window shown offscreen (items = samples); the
 //    flags change every 64 samples (each change marks the scope) or never.
+//  - Bar repaint: the bars' layer and the chart's repaint, as each bar timer tick does.
 //  - Window end to end: the simulated dongle streams at 8000 and at 1000 samples/s for 10 s to
 //    the shown main window, which repaints its bar graph on its timer, without and with the
 //    scope window shown too. Reports the samples lost and the CPU used by the application
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
+#include <qcustomplot.h>
 
 #include <atomic>
 #include <memory>
@@ -43,6 +45,22 @@ void BM_SampleHandler(benchmark::State& State) {
     State.SetItemsProcessed(State.iterations());
 }
 BENCHMARK(BM_SampleHandler)->Arg(64)->Arg(0);
+
+// What the bar timer repaints 50 times a second while a run streams: the bars' layer with a
+// new count, and the chart widget painted from its buffers (items = repaints).
+void BM_BarRepaint(benchmark::State& State) {
+    Application app(100);
+    QCustomPlot& chart = *app.form->BarGraph;
+    int count = 1000;
+    for (auto _ : State) {
+        count = 900 + (count + 37) % 200;
+        app.form->Series1->setData({0.0}, {double(count)});
+        chart.layer("bars")->replot();
+        chart.repaint();
+    }
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_BarRepaint)->Unit(benchmark::kMicrosecond);
 
 void BM_WindowEndToEnd(benchmark::State& State) {
     const int rate = int(State.range(0));

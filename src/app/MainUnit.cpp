@@ -351,8 +351,10 @@ void TPXS733MainForm::CreateCentre() {
         s->setData({0.0}, {0.0});
     }
     // The bars live on a buffered layer of their own, so that the bar timer redraws only
-    // them and not the axes and grid.
-    BarGraph->addLayer(BarsLayer, BarGraph->layer("main"), QCustomPlot::limAbove);
+    // them and not the axes and grid. It is the top one and the chart's overlay is not
+    // buffered: every paint blends each buffer onto the widget, and two are the fewest.
+    BarGraph->layer("overlay")->setMode(QCPLayer::lmLogical);
+    BarGraph->addLayer(BarsLayer, BarGraph->layer("overlay"), QCustomPlot::limAbove);
     BarGraph->layer(BarsLayer)->setMode(QCPLayer::lmBuffered);
     Series1->setLayer(BarsLayer);
     Series2->setLayer(BarsLayer);

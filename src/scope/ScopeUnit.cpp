@@ -325,6 +325,9 @@ void TScopeForm::CreateChart() {
         UpdateLegend();
         UpdateReadings();
     });
+    // One paint buffer, since every paint blends each buffer onto the widget: the overlay
+    // (the zoom rectangle, drawn only while dragging) is not buffered on its own.
+    ScopeGraph->layer("overlay")->setMode(QCPLayer::lmLogical);
     // Left-drag: zoom by rectangle (or undo, leftwards); right-drag: pan.
     ScopeGraph->setSelectionRectMode(QCP::srmCustom);
     ScopeGraph->selectionRect()->setBrush(QColor(0xA8, 0xFF, 0xD3, 128));

@@ -356,6 +356,7 @@ void TPXS733MainForm::CreateCentre() {
     BarGraph->layer("overlay")->setMode(QCPLayer::lmLogical);
     BarGraph->addLayer(BarsLayer, BarGraph->layer("overlay"), QCustomPlot::limAbove);
     BarGraph->layer(BarsLayer)->setMode(QCPLayer::lmBuffered);
+    connect(BarGraph, &QCustomPlot::beforeReplot, this, [this] { FShownBarLook.reset(); });
     Series1->setLayer(BarsLayer);
     Series2->setLayer(BarsLayer);
     bars->addWidget(BarGraph, 1);

@@ -385,6 +385,9 @@ private:
     void ShowNewestSample();
     void DisplayTimerTimer();
     void BarTimerTimer();
+    // Per bar: its top's pixel row (none without a bar) and its colour.
+    using TBarLook = std::array<std::pair<std::optional<int>, QRgb>, 2>;
+    TBarLook BarLook() const;
 
     // Dongle connection (MainUnitConnection.cpp).
     void KelvraDevList1DeviceChange(bool Arrived);
@@ -457,6 +460,8 @@ private:
     std::array<TSubscription, 3> FDeviceEvents;
     std::array<TSubscription, 6> FSessionEvents;
     TRunState FShownState; // what the controls showed last
+    // What the bars last drawn look like; nothing after the whole chart was drawn again.
+    std::optional<TBarLook> FShownBarLook;
     bool FStartWhenAccepted = false;
     bool FReplay = false;
     std::shared_ptr<TReplayMarks> FReplayMarks;

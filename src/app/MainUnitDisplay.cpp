@@ -222,8 +222,24 @@ void TPXS733MainForm::ShowMainWindow() {
     activateWindow();
 }
 
+TPXS733MainForm::TBarLook TPXS733MainForm::BarLook() const {
+    TBarLook look;
+    for (std::size_t i = 0; i < look.size(); ++i) {
+        const QCPBars& bar = *(i == 0 ? Series1 : Series2);
+        if (!bar.data()->isEmpty())
+            look[i].first = qRound(BarGraph->yAxis->coordToPixel(bar.data()->constBegin()->value));
+        look[i].second = bar.brush().color().rgba();
+    }
+    return look;
+}
+
 void TPXS733MainForm::BarTimerTimer() {
     ShowNewestSample();
+    // The chart is painted whole for a new bar, so only a bar whose top moved by a pixel or
+    // whose colour changed repaints it.
+    const TBarLook look = BarLook();
+    if (look == FShownBarLook) return;
+    FShownBarLook = look;
     BarGraph->layer(BarsLayer)->replot();
 }
 

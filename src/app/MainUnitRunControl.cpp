@@ -130,8 +130,7 @@ void TPXS733MainForm::StartButtonClick(QPushButton* Sender) {
 
 void TPXS733MainForm::StopBarTimer() {
     BarTimer->stop();
-    ShowNewestSample(); // the last sample of the run is not left waiting for a tick
-    BarGraph->layer(BarsLayer)->replot();
+    BarTimerTimer(); // the last sample of the run is not left waiting for a tick
 }
 
 void TPXS733MainForm::StopRun() {

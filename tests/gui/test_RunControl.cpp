@@ -33,6 +33,15 @@ const QString Powered = "Start/tm/Pause:off/Power Off/link SP--";
 const QString Streaming = "Stop/-/Pause:on/Power Off/- SPT-";
 const QString Paused = "Stop/-/Resume:on/Power Off/- SP-Z";
 
+// Counts the paint events a widget gets.
+struct TPaintCounter : QObject {
+    int Paints = 0;
+    bool eventFilter(QObject*, QEvent* Event) override {
+        Paints += Event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 } // namespace
 
 class TestRunControl : public QObject {
@@ -91,6 +100,46 @@ private slots:
                  QStringList({"Device streaming stopped", "Device powered off"}));
         QCOMPARE(app.State(), Idle);
         QVERIFY(!app.dongle->State().Streaming);
+    }
+
+    void theBarsRepaintOnlyWhenTheyLookDifferent() {
+        Application app;
+        TPXS733MainForm& f = *app.form;
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        TPaintCounter counter;
+        f.BarGraph->installEventFilter(&counter);
+        const auto tick = [&] {
+            QCoreApplication::processEvents();
+            counter.Paints = 0;
+            QMetaObject::invokeMethod(f.BarTimer, "timeout");
+            QCoreApplication::processEvents();
+            return counter.Paints;
+        };
+        // A count whose bar top lies on a whole pixel row.
+        QCPAxis& y = *f.BarGraph->yAxis;
+        const double base = y.pixelToCoord(std::round(y.coordToPixel(1000)));
+        const double pixel = base - y.pixelToCoord(y.coordToPixel(base) + 1); // counts per pixel
+        f.Series1->setData({0.0}, {base});
+        QCOMPARE(tick(), 1);
+        const struct {
+            const char* what;
+            std::function<void()> change;
+            int paints;
+        } cases[] = {
+            {"nothing", [] {}, 0},
+            {"less than a pixel", [&] { f.Series1->setData({0.0}, {base + pixel / 4}); }, 0},
+            {"a pixel and more", [&] { f.Series1->setData({0.0}, {base + 2 * pixel}); }, 1},
+            {"a colour", [&] { f.Series2->setBrush(Qt::red); }, 1},
+            {"no bar", [&] { f.Series1->data()->clear(); }, 1},
+            {"the whole chart drawn", [&] { f.BarGraph->replot(); }, 1},
+        };
+        for (const auto& c : cases) {
+            c.change();
+            const int paints = tick();
+            QVERIFY2(paints == c.paints,
+                     qPrintable(QStringLiteral("%1: %2").arg(c.what).arg(paints)));
+        }
     }
 
     void theRunMenuFollowsTheButtons() {

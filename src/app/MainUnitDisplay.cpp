@@ -15,6 +15,8 @@
 #include <QVariantAnimation>
 #include <qcustomplot.h>
 
+#include <algorithm>
+
 void TPXS733MainForm::CreateToolTips() {
     ToolTipManager1 = new TToolTipManager(this);
     ToolTipManager1->setObjectName("ToolTipManager1");
@@ -227,7 +229,8 @@ TPXS733MainForm::TBarLook TPXS733MainForm::BarLook() const {
     for (std::size_t i = 0; i < look.size(); ++i) {
         const QCPBars& bar = *(i == 0 ? Series1 : Series2);
         if (!bar.data()->isEmpty())
-            look[i].first = qRound(BarGraph->yAxis->coordToPixel(bar.data()->constBegin()->value));
+            look[i].first = qRound(std::clamp( // however far the axis was panned
+                BarGraph->yAxis->coordToPixel(bar.data()->constBegin()->value), -1e6, 1e6));
         look[i].second = bar.brush().color().rgba();
     }
     return look;

@@ -138,9 +138,7 @@ void TPXS733MainForm::StopRecording() {
 void TPXS733MainForm::RecordSample(const quint8* Data, int Size, const TDecodedSample& Sample) {
     Recording::TSample recorded;
     recorded.TimeMs = double(FRecordClock.nsecsElapsed()) / 1e6;
-    // Byte 2 tells the sample's length; the report is padded beyond it.
-    const int length = Size > 3 && Data[2] > 0 ? std::min(Size, 3 + Data[2]) : Size;
-    recorded.Raw = QByteArray(reinterpret_cast<const char*>(Data), length);
+    recorded.Raw = Recording::RawSample(Data, Size);
     recorded.Decoded = Sample;
     recorded.Missed = FMissedSinceRecorded;
     recorded.Note = std::exchange(FRecordNote, QString());

@@ -40,6 +40,12 @@ QByteArray Number(int Value) {
 
 } // namespace
 
+QByteArray RawSample(const quint8* Data, int Size) {
+    const int length =
+        Size > HeaderBytes && Data[2] > 0 ? std::min(Size, HeaderBytes + Data[2]) : Size;
+    return QByteArray(reinterpret_cast<const char*>(Data), length);
+}
+
 QByteArray CommentLine(const QString& Text) {
     QString line = Text;
     line.replace('\n', ' ').replace('\r', ' ');

@@ -40,6 +40,9 @@ struct TSample {
     QString Marker;
 };
 
+// A streamed report as a row's raw bytes keep it: the dongle's three header bytes and the
+// sample, without the padding after it (byte 2 tells the sample's length).
+QByteArray RawSample(const quint8* Data, int Size);
 // "# Text" and the line end, the text on one line.
 QByteArray CommentLine(const QString& Text);
 // The comment lines and the header row.

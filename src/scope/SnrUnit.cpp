@@ -236,10 +236,8 @@ void TSnrForm::Sample(const TDecodedSample& Decoded, const quint8* Data, int Siz
     FCapture->Add(Decoded, std::exchange(FMissed, false), FSinceStart.nsecsElapsed() / 1e6);
     if (FCapture->Strip().size() > before) {
         if (before == 0) FClock.start();
-        // Byte 2 tells the sample's length; the report is padded beyond it.
-        const int length = Size > 3 && Data[2] > 0 ? std::min(Size, 3 + Data[2]) : Size;
         FRows.append({double(FClock.nsecsElapsed()) / 1e6,
-                      QByteArray(reinterpret_cast<const char*>(Data), length),
+                      Recording::RawSample(Data, Size),
                       Decoded,
                       false,
                       {},

@@ -127,6 +127,16 @@ TEST(Recording, ReaderGivesBackWhatWasWritten) {
     EXPECT_EQ(rows[1].Raw, MakeSample(0, 3, 0).Raw);
 }
 
+TEST(Recording, RawSampleCutsTheReportsPadding) {
+    const quint8 report[8] = {0x11, 0x22, 3, 0xA, 0xB, 0xC, 0, 0}; // a 3-byte sample, padded
+    const quint8 unsized[5] = {0x11, 0x22, 0, 0xA, 0xB};           // no length given
+    const quint8 longer[5] = {0x11, 0x22, 200, 0xA, 0xB};          // more than came
+    EXPECT_EQ(RawSample(report, 8), QByteArray::fromHex("1122030A0B0C"));
+    EXPECT_EQ(RawSample(unsized, 5).size(), 5);
+    EXPECT_EQ(RawSample(longer, 5).size(), 5);
+    EXPECT_EQ(RawSample(report, 2).size(), 2); // shorter than the header: as it came
+}
+
 TEST(Recording, ReplayedMarksComeBackAtTheirSample) {
     using K = TMarkKind;
     TReplayMarks marks;

@@ -1,8 +1,10 @@
+#include "FullDisk.h"
 #include "SimulatedApplication.h"
 #include "SnrUnit.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -71,6 +73,21 @@ private slots:
         }
         QCOMPARE(untouched, 100);
         QCOMPARE(touched, 100);
+
+        // On a full disk the export and the picture say why once; the old file stays.
+        TFullDisk disk;
+        disk.Put("snr.csv", "old");
+        disk.Fill();
+        for (QPushButton* button : {snr.ExportButton, snr.PictureButton}) {
+            app.dialogs.shown.clear();
+            app.dialogs.savePath =
+                disk.FilePath(button == snr.ExportButton ? "snr.csv" : "snr.png");
+            button->click();
+            QCOMPARE(app.dialogs.shown.size(), 1);
+            QVERIFY2(app.dialogs.shown[0].endsWith(": " + disk.Reason()),
+                     qPrintable(app.dialogs.shown[0]));
+        }
+        QCOMPARE(disk.Read("snr.csv"), QByteArray("old"));
     }
 
     void badSettingsAndAStreamThatStopsAreTold() {

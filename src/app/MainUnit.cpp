@@ -50,6 +50,13 @@ QLabel* NamedLabel(const QString& Name, const QString& Text, QWidget* Parent) {
     return label;
 }
 
+// A label showing a live number: plain text, so that a new value skips the rich-text guess.
+QLabel* ValueLabel(const QString& Name, QWidget* Parent) {
+    QLabel* label = NamedLabel(Name, "0", Parent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
 TCategoryPanel* NamedPanel(const QString& Name, const QString& Caption) {
     auto* panel = new TCategoryPanel(Caption);
     panel->setObjectName(Name);
@@ -377,9 +384,9 @@ void TPXS733MainForm::CreateCentre() {
     ltaCaption->setToolTip("Long Term Average");
     ltaCaption->setGeometry(0, 112, 90, 16);
     Caption("Delta:", ChannelPanel)->setGeometry(0, 130, 90, 16);
-    CS0Lbl = NamedLabel("CS0Lbl", "0", ChannelPanel);
-    LTA0Lbl = NamedLabel("LTA0Lbl", "0", ChannelPanel);
-    DT0Lbl = NamedLabel("DT0Lbl", "0", ChannelPanel);
+    CS0Lbl = ValueLabel("CS0Lbl", ChannelPanel);
+    LTA0Lbl = ValueLabel("LTA0Lbl", ChannelPanel);
+    DT0Lbl = ValueLabel("DT0Lbl", ChannelPanel);
     CS0Lbl->setGeometry(0, 94, 60, 16);
     LTA0Lbl->setGeometry(0, 112, 60, 16);
     DT0Lbl->setGeometry(0, 130, 60, 16);
@@ -397,14 +404,14 @@ void TPXS733MainForm::CreateCentre() {
     CMTPanel->setObjectName("CMTPanel");
     CMTPanel->setFixedHeight(CMTPanelHeight);
     Caption("Compensation:", CMTPanel)->setGeometry(0, 8, 100, 16);
-    PCC0Label = NamedLabel("PCC0Label", "0", CMTPanel);
+    PCC0Label = ValueLabel("PCC0Label", CMTPanel);
     PCC0Label->setGeometry(0, 8, 60, 16);
     Caption("Multiplier:", CMTPanel)->setGeometry(0, 30, 100, 16);
     Caption("Sens:", CMTPanel)->setGeometry(0, 48, 60, 16);
-    Sens0Label = NamedLabel("Sens0Label", "0", CMTPanel);
+    Sens0Label = ValueLabel("Sens0Label", CMTPanel);
     Sens0Label->setGeometry(0, 48, 30, 16);
     Caption("Comp:", CMTPanel)->setGeometry(0, 64, 60, 16);
-    Comp0Label = NamedLabel("Comp0Label", "0", CMTPanel);
+    Comp0Label = ValueLabel("Comp0Label", CMTPanel);
     Comp0Label->setGeometry(0, 64, 30, 16);
     ActivationImage = NamedLabel("ActivationImage", QString(), CMTPanel);
     ActivationImage->setToolTip("Activation");

@@ -11,13 +11,14 @@
 #include "SnrUnit.h"
 #include "StreamSetupUnit.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMap>
 #include <QPixmap>
 #include <QPointer>
+#include <QRegion>
 #include <QStringList>
-#include <QTime>
 
 #include <array>
 #include <functional>
@@ -388,6 +389,7 @@ private:
     // Per bar: its top's pixel row (none without a bar) and its colour.
     using TBarLook = std::array<std::pair<std::optional<int>, QRgb>, 2>;
     TBarLook BarLook() const;
+    QRegion BarChange(const std::optional<TBarLook>& Old, const TBarLook& New) const;
 
     // Dongle connection (MainUnitConnection.cpp).
     void KelvraDevList1DeviceChange(bool Arrived);
@@ -469,7 +471,7 @@ private:
     int FSamplesThisTick = 0;
     int FMeasuredRate = 0;                // samples per second over the last tick
     int FGapsThisRun = 0;                 // data-missed events since the start
-    QTime FValuesTaken;                   // when the newest sample shown came
+    QDateTime FValuesTaken;               // when the newest sample shown came (UTC)
     std::array<QLabel*, 8> FFlagLabels{}; // the indicator labels, lowest flag bit first
     const TPXS733Windows* FWindows = nullptr;
     TModalDialogs& FDialogs;

@@ -1,5 +1,6 @@
 // The main window's live display: every streamed sample decoded and shown in the labels,
 // indicators, images and bar graph; Baseline View, the threshold panel, the balloon tips.
+#include "ChartLayer.h"
 #include "MainUnit.h"
 
 #include "KelvraPXS731.h"
@@ -131,7 +132,7 @@ void TPXS733MainForm::DisplayTimerTimer() {
 void TPXS733MainForm::ShowNewestSample() {
     if (!FSamplePending) return;
     FSamplePending = false;
-    FValuesTaken = QTime::currentTime();
+    FValuesTaken = QDateTime::currentDateTimeUtc(); // the local time zone is looked up when shown
     const TChannelDisplay display =
         ChannelDisplay(FShownSample, quint8(FMirrors[0]), FSysFlags & sfActivation, FDeltaOnly);
     UpdateIndicators(FShownSample, display);
@@ -236,14 +237,34 @@ TPXS733MainForm::TBarLook TPXS733MainForm::BarLook() const {
     return look;
 }
 
+// The part of the chart a new bar look changes: per bar, the rows between its old and new
+// end, or the whole plot when it has no old end or changed colour.
+QRegion TPXS733MainForm::BarChange(const std::optional<TBarLook>& Old, const TBarLook& New) const {
+    // The chart clips its drawings to the axis rect moved up by a row.
+    const QRect plot = BarGraph->axisRect()->rect().translated(0, -1);
+    QRegion change;
+    for (std::size_t i = 0; i < New.size(); ++i) {
+        const auto& [end, colour] = New[i];
+        if (Old && (*Old)[i] == New[i]) continue;
+        int top = plot.top(), bottom = plot.bottom();
+        if (Old && end && (*Old)[i].first && (*Old)[i].second == colour) {
+            const auto [low, high] = std::minmax(*end, *(*Old)[i].first);
+            top = low - 1, bottom = high + 1; // a rounded end may lie a row off the drawn one
+        }
+        change += QRect(QPoint(plot.left(), top), QPoint(plot.right(), bottom)).intersected(plot);
+    }
+    return change;
+}
+
 void TPXS733MainForm::BarTimerTimer() {
     ShowNewestSample();
-    // The chart is painted whole for a new bar, so only a bar whose top moved by a pixel or
-    // whose colour changed repaints it.
+    // Every repaint of the chart blends its buffers over what it repaints, so only a bar whose
+    // end moved by a pixel or whose colour changed repaints, and only there.
     const TBarLook look = BarLook();
     if (look == FShownBarLook) return;
+    const QRegion change = BarChange(FShownBarLook, look);
     FShownBarLook = look;
-    BarGraph->layer(BarsLayer)->replot();
+    ChartLayer::ReplotWithin(*BarGraph->layer(BarsLayer), change);
 }
 
 void TPXS733MainForm::DeltaCheckClick() {

@@ -8,9 +8,9 @@
 #include "RunControls.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTime>
 #include <QTimer>
 
 namespace {
@@ -77,7 +77,8 @@ void TPXS733MainForm::ShowValuesLive(bool Live) {
     // Values that are no longer live say when they were taken.
     StaleLabel->setVisible(!Live && FValuesTaken.isValid());
     if (!Live && FValuesTaken.isValid())
-        StaleLabel->setText("Last values, taken at " + FValuesTaken.toString("hh:mm:ss"));
+        StaleLabel->setText("Last values, taken at " +
+                            FValuesTaken.toLocalTime().toString("hh:mm:ss"));
 }
 
 QList<QLabel*> TPXS733MainForm::ValueLabels() const {

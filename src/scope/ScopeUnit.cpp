@@ -345,7 +345,9 @@ void TScopeForm::CreateChart() {
     ReadingsLabel = new QLabel(this);
     ReadingsLabel->setObjectName("ReadingsLabel");
     ReadingsLabel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    ReadingsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Selectable text is laid out as a document at every paint; the figures change at every
+    // refresh, so the label becomes selectable only while the pointer is over it.
+    ReadingsLabel->installEventFilter(this);
     ReadingsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     ReadingsLabel->setContentsMargins(6, 2, 6, 2);
     ReadingsLabel->setAutoFillBackground(true);
@@ -1034,6 +1036,13 @@ bool TScopeForm::eventFilter(QObject* Watched, QEvent* Event) {
         Event->type() == QEvent::MouseButtonRelease) {
         PickColour();
         return true;
+    }
+    if (Watched == ReadingsLabel) {
+        if (Event->type() == QEvent::Enter)
+            ReadingsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        else if (Event->type() == QEvent::Leave && !ReadingsLabel->hasSelectedText())
+            ReadingsLabel->setTextInteractionFlags(Qt::NoTextInteraction);
+        return false;
     }
     if (Watched != ScopeGraph) return false;
     const bool coordinates = XCoordCheck->isChecked() || YCoordCheck->isChecked();

@@ -12,7 +12,7 @@ constexpr int FirstRetryMs = 1;   // a failed read is retried after this, doubli
 constexpr int LastRetryMs = 100;  // this, until a read succeeds or the reader is stopped
 // Reports are handed to the user-interface thread at most this often, the ones that came
 // meanwhile together: one wake-up per batch instead of one per report.
-constexpr auto BatchInterval = std::chrono::milliseconds(4);
+constexpr auto BatchInterval = std::chrono::milliseconds(20);
 } // namespace
 
 THidDevice::THidDevice(THidLayer& Layer, THidDeviceInfo Info)

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <qcustomplot.h>
@@ -102,6 +103,7 @@ private slots:
         QVERIFY(!app.dongle->State().Streaming);
     }
 
+    // ... and only where they changed, so what the screen shows must be the whole chart.
     void theBarsRepaintOnlyWhenTheyLookDifferent() {
         Application app;
         TPXS733MainForm& f = *app.form;
@@ -115,6 +117,18 @@ private slots:
             QMetaObject::invokeMethod(f.BarTimer, "timeout");
             QCoreApplication::processEvents();
             return counter.Paints;
+        };
+        // The part of the chart not covered by the window's other widgets.
+        const QRect shown = f.BarGraph->visibleRegion().boundingRect();
+        const auto onScreen = [&] {
+            const QPoint at = f.BarGraph->mapTo(&f, shown.topLeft());
+            return f.screen()
+                ->grabWindow(f.winId(), at.x(), at.y(), shown.width(), shown.height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        const auto whole = [&] {
+            return f.BarGraph->grab(shown).toImage().convertToFormat(QImage::Format_RGB32);
         };
         // A count whose bar top lies on a whole pixel row.
         QCPAxis& y = *f.BarGraph->yAxis;
@@ -130,6 +144,14 @@ private slots:
             {"nothing", [] {}, 0},
             {"less than a pixel", [&] { f.Series1->setData({0.0}, {base + pixel / 4}); }, 0},
             {"a pixel and more", [&] { f.Series1->setData({0.0}, {base + 2 * pixel}); }, 1},
+            {"far down", [&] { f.Series1->setData({0.0}, {base - 300.5 * pixel}); }, 1},
+            {"far up", [&] { f.Series1->setData({0.0}, {base + 200 * pixel}); }, 1},
+            {"both",
+             [&] {
+                 f.Series1->setData({0.0}, {base});
+                 f.Series2->setData({0.0}, {base - 50 * pixel});
+             },
+             1},
             {"a colour", [&] { f.Series2->setBrush(Qt::red); }, 1},
             {"no bar", [&] { f.Series1->data()->clear(); }, 1},
             {"the whole chart drawn", [&] { f.BarGraph->replot(); }, 1},
@@ -139,6 +161,7 @@ private slots:
             const int paints = tick();
             QVERIFY2(paints == c.paints,
                      qPrintable(QStringLiteral("%1: %2").arg(c.what).arg(paints)));
+            QVERIFY2(onScreen() == whole(), c.what);
         }
     }
 

@@ -378,6 +378,13 @@ private slots:
         QCOMPARE(readings(),
                  QString("CH1 Count  n 600  min 1000  max 1009  p-p 9  mean 1004.5  sd 2.87\n"
                          "CH1 LTA  n 600  min 990  max 990  p-p 0  mean 990.0  sd 0.00"));
+        // The figures can be selected while the pointer is over them.
+        QLabel& label = *s.form.ReadingsLabel;
+        QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+        QCoreApplication::sendEvent(&label, &enter);
+        QCOMPARE(label.textInteractionFlags(), Qt::TextSelectableByMouse);
+        QCoreApplication::sendEvent(&label, &leave);
+        QCOMPARE(label.textInteractionFlags(), Qt::NoTextInteraction);
         chart.xAxis->setRange(100, 104); // a zoom: the statistics follow the view
         QVERIFY(readings().startsWith("CH1 Count  n 5  min 1000  max 1004  p-p 4  mean 1002.0"));
 

@@ -8,6 +8,7 @@
 #include "KelvraHIDTool.h"
 #include "RunSession.h"
 #include "SampleOutput.h"
+#include "ScopeMarkers.h"
 #include "SnrCapture.h"
 #include "SnrFigures.h"
 
@@ -475,18 +476,19 @@ int TCompanion::Stream() {
     QElapsedTimer clock;
     bool missed = false;
     bool missedBefore = false;
-    QString gapNote;   // why samples are missing before the next one
-    bool gone = false; // the dongle went and did not come back
-    bool away = false; // it went, and its run waits for it
+    QString gapNote;          // why samples are missing before the next one
+    bool gone = false;        // the dongle went and did not come back
+    bool away = false;        // it went, and its run waits for it
+    std::vector<TMark> marks; // what the session marked since the last row
+    auto marked = FSession->OnMark.Subscribe([&](TMarkKind Kind, const QString& Text) {
+        marks.push_back({Kind, Text});
+    });
     auto sampled = FSession->OnSample.Subscribe(
         [&](const TDecodedSample& Decoded, const quint8* Data, int Size) {
             if (samples > 0 && output.Samples() >= samples) return; // as many as asked for
-            output.Add({clock.nsecsElapsed() / 1e6,
-                        QByteArray(reinterpret_cast<const char*>(Data), Size),
-                        Decoded,
-                        std::exchange(missedBefore, false),
-                        std::exchange(gapNote, QString()),
-                        {}});
+            output.Add({clock.nsecsElapsed() / 1e6, Recording::RawSample(Data, Size), Decoded,
+                        std::exchange(missedBefore, false), std::exchange(gapNote, QString()),
+                        MarkColumn(std::exchange(marks, {}))});
             if (output.Samples() == samples) loop.quit();
         });
     auto lost = FSession->OnDataMissed.Subscribe([&] { missed = missedBefore = true; });
@@ -524,8 +526,9 @@ int TCompanion::Stream() {
     loop.exec();
     checks.stop();
     if (!gone) FSession->Stop(); // a wait for the dongle ends too
-    // The samples that came in while stopping are written too.
+    // The samples that came in while stopping are written too, then the marks without a row.
     QCoreApplication::processEvents();
+    if (!marks.empty()) output.End("Marked after the last sample: " + MarkColumn(marks));
     output.Flush();
 
     if (!output.Error().isEmpty()) {

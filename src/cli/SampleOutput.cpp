@@ -7,6 +7,16 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace {
+
+// Text as a JSON string, quotes included.
+QByteArray JsonString(const QString& Text) {
+    const QByteArray quoted = QJsonDocument(QJsonArray{Text}).toJson(QJsonDocument::Compact);
+    return quoted.mid(1, quoted.size() - 2); // without the brackets
+}
+
+} // namespace
+
 void TSampleOutput::Begin(const Recording::TInfo& Info) {
     FColumns = Recording::ColumnNames().split(',');
     if (FFormat == TFormat::Csv) FBuffer += Recording::Header(Info);
@@ -23,6 +33,12 @@ void TSampleOutput::Add(const Recording::TSample& Sample) {
     }
     ++FSamples;
     if (FBuffer.size() >= FlushBytes) Flush();
+}
+
+void TSampleOutput::End(const QString& Note) {
+    if (Note.isEmpty() || FReaderGone || !FError.isEmpty()) return;
+    FBuffer += FFormat == TFormat::Csv ? Recording::CommentLine(Note)
+                                       : "{\"note\":" + JsonString(Note) + "}\n";
 }
 
 bool TSampleOutput::Flush() {
@@ -51,12 +67,11 @@ QByteArray JsonLine(const QList<QByteArray>& Columns, const QByteArray& Row, con
             line += "null";
         else if (Columns[i] == "raw")
             line += '"' + values[i] + '"';
+        else if (Columns[i] == "marker")
+            line += JsonString(QString::fromUtf8(values[i]));
         else
             line += values[i];
     }
-    if (!Note.isEmpty()) {
-        const QByteArray quoted = QJsonDocument(QJsonArray{Note}).toJson(QJsonDocument::Compact);
-        line += ",\"note\":" + quoted.mid(1, quoted.size() - 2); // without the brackets
-    }
+    if (!Note.isEmpty()) line += ",\"note\":" + JsonString(Note);
     return line + "}\n";
 }

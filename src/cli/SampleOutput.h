@@ -19,6 +19,9 @@ public:
     // The recording's comment lines and header row (CSV only).
     void Begin(const Recording::TInfo& Info);
     void Add(const Recording::TSample& Sample);
+    // A closing note after the last row: a comment line in CSV, an object with only "note" in
+    // JSON lines.
+    void End(const QString& Note);
     // Writes what is buffered; false once the output failed or its reader went away.
     bool Flush();
 
@@ -39,6 +42,7 @@ private:
 };
 
 // A recording row as one JSON object: numbers as numbers, empty values as null, the raw
-// bytes as a string, and a note (why samples are missing before it) as member "note".
+// bytes and the marker column as strings, and a note (why samples are missing before it) as
+// member "note".
 QByteArray JsonLine(const QList<QByteArray>& Columns, const QByteArray& Row,
                     const QString& Note = {});

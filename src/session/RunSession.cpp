@@ -278,7 +278,10 @@ bool TRunSession::Start(bool Debug) {
     } else {
         FTool.IORead(10, lines);
     }
-    if (!FState.PowerOn) FDevice->PowerOn();
+    if (!FState.PowerOn) {
+        FDevice->PowerOn();
+        OnMark(TMarkKind::Power, "Power on"); // as the run's end marks "Power off"
+    }
     QThread::msleep(PowerUpWaitMs);
     FState.PowerOn = true;
     Changed();

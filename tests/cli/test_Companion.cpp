@@ -3,6 +3,7 @@
 #include "SimFixture.h"
 #include "VirtualPXS733.h"
 
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -137,13 +138,27 @@ TEST_F(CompanionTest, StreamWritesRowsAndMarksGaps) {
     EXPECT_TRUE(csv.Out.startsWith("# PXS733 recording\n"));
     const QList<QByteArray> rows = Rows(csv.Out);
     ASSERT_EQ(rows.size(), 200);
-    for (const QByteArray& row : rows)
+    for (const QByteArray& row : rows) {
         ASSERT_EQ(row.count(','), 18) << row.toStdString();
+        // The raw bytes: the three header bytes and the sample, whose length byte 2 gives.
+        const QByteArray raw = QByteArray::fromHex(row.split(',')[17]);
+        ASSERT_GT(raw.size(), 3);
+        EXPECT_EQ(raw.size(), 3 + quint8(raw[2])) << row.toStdString();
+    }
     EXPECT_FALSE(ic->Powered()); // the stream ends as Stop ends a run
+    // The run's marks: the power-on with the first row, the power-off after the last one.
+    EXPECT_TRUE(rows[0].endsWith(",[power] Power on")) << rows[0].toStdString();
+    EXPECT_TRUE(csv.Out.endsWith("\n# Marked after the last sample: [power] Power off\n"));
 
     const TResult json = Run({"stream", "--samples", "2", "--format", "jsonl"});
-    EXPECT_TRUE(json.Out.startsWith("{\"time_ms\":")) << json.Out.toStdString();
-    EXPECT_EQ(json.Out.count('\n'), 2);
+    const QList<QByteArray> objects = json.Out.trimmed().split('\n');
+    ASSERT_EQ(objects.size(), 3) << json.Out.toStdString();
+    for (const QByteArray& line : objects)
+        ASSERT_TRUE(QJsonDocument::fromJson(line).isObject()) << line.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(objects[0])["marker"], "[power] Power on");
+    EXPECT_EQ(QJsonDocument::fromJson(objects[1])["marker"], QJsonValue::Null);
+    EXPECT_EQ(QJsonDocument::fromJson(objects[2])["note"],
+              "Marked after the last sample: [power] Power off");
 
     ChangeFaults(*dongle, [](TDongleFaults& f) { f.DropShare = 0.2; });
     const TResult gaps = Run({"stream", "--samples", "200"});

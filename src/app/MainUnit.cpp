@@ -50,10 +50,13 @@ QLabel* NamedLabel(const QString& Name, const QString& Text, QWidget* Parent) {
     return label;
 }
 
-// A label showing a live number: plain text, so that a new value skips the rich-text guess.
-QLabel* ValueLabel(const QString& Name, QWidget* Parent) {
+// A label showing a live number at Place: plain text, so that a new value skips the rich-text
+// guess, and of a fixed size, so that it asks its parent for no layout pass.
+QLabel* ValueLabel(const QString& Name, QWidget* Parent, const QRect& Place) {
     QLabel* label = NamedLabel(Name, "0", Parent);
     label->setTextFormat(Qt::PlainText);
+    label->setGeometry(Place);
+    label->setFixedSize(Place.size());
     return label;
 }
 
@@ -384,12 +387,9 @@ void TPXS733MainForm::CreateCentre() {
     ltaCaption->setToolTip("Long Term Average");
     ltaCaption->setGeometry(0, 112, 90, 16);
     Caption("Delta:", ChannelPanel)->setGeometry(0, 130, 90, 16);
-    CS0Lbl = ValueLabel("CS0Lbl", ChannelPanel);
-    LTA0Lbl = ValueLabel("LTA0Lbl", ChannelPanel);
-    DT0Lbl = ValueLabel("DT0Lbl", ChannelPanel);
-    CS0Lbl->setGeometry(0, 94, 60, 16);
-    LTA0Lbl->setGeometry(0, 112, 60, 16);
-    DT0Lbl->setGeometry(0, 130, 60, 16);
+    CS0Lbl = ValueLabel("CS0Lbl", ChannelPanel, QRect(0, 94, 60, 16));
+    LTA0Lbl = ValueLabel("LTA0Lbl", ChannelPanel, QRect(0, 112, 60, 16));
+    DT0Lbl = ValueLabel("DT0Lbl", ChannelPanel, QRect(0, 130, 60, 16));
     bars->addWidget(ChannelPanel);
     column->addWidget(BarPanel, 1);
 
@@ -404,15 +404,12 @@ void TPXS733MainForm::CreateCentre() {
     CMTPanel->setObjectName("CMTPanel");
     CMTPanel->setFixedHeight(CMTPanelHeight);
     Caption("Compensation:", CMTPanel)->setGeometry(0, 8, 100, 16);
-    PCC0Label = ValueLabel("PCC0Label", CMTPanel);
-    PCC0Label->setGeometry(0, 8, 60, 16);
+    PCC0Label = ValueLabel("PCC0Label", CMTPanel, QRect(0, 8, 60, 16));
     Caption("Multiplier:", CMTPanel)->setGeometry(0, 30, 100, 16);
     Caption("Sens:", CMTPanel)->setGeometry(0, 48, 60, 16);
-    Sens0Label = ValueLabel("Sens0Label", CMTPanel);
-    Sens0Label->setGeometry(0, 48, 30, 16);
+    Sens0Label = ValueLabel("Sens0Label", CMTPanel, QRect(0, 48, 30, 16));
     Caption("Comp:", CMTPanel)->setGeometry(0, 64, 60, 16);
-    Comp0Label = ValueLabel("Comp0Label", CMTPanel);
-    Comp0Label->setGeometry(0, 64, 30, 16);
+    Comp0Label = ValueLabel("Comp0Label", CMTPanel, QRect(0, 64, 30, 16));
     ActivationImage = NamedLabel("ActivationImage", QString(), CMTPanel);
     ActivationImage->setToolTip("Activation");
     ActivationImage->setGeometry(440, 10, 60,

@@ -375,17 +375,18 @@ void TRunSession::PowerOff() {
     // Debug mode ends with the power too; in debug mode the dongle has no stream to stop.
     const bool streaming = FState.StreamRunning();
     FSavedBanks = {}; // the IC starts from its fuses next time
+    // The stream stops before the run's state does, so that the samples the dongle sent
+    // before it are handled while the run is on (a recording keeps them).
+    const bool stopped = !streaming || Report(FDevice->StopStreaming());
     FState.DebugMode = FState.Paused = FState.Streaming = false;
     Changed();
-    if (streaming) {
-        if (!Report(FDevice->StopStreaming())) {
-            FDevice->PowerOff();
-            FState.PowerOn = FState.CTSetup = false;
-            Changed();
-            return;
-        }
-        Tell("Device streaming stopped", TRunMessage::Info);
+    if (!stopped) {
+        FDevice->PowerOff();
+        FState.PowerOn = FState.CTSetup = false;
+        Changed();
+        return;
     }
+    if (streaming) Tell("Device streaming stopped", TRunMessage::Info);
     if (Report(FDevice->PowerOff())) {
         Tell("Device powered off", TRunMessage::Info);
         OnMark(TMarkKind::Power, "Power off");
@@ -395,16 +396,11 @@ void TRunSession::PowerOff() {
 }
 
 bool TRunSession::Pause() {
+    // A stream that did not stop still runs; one that did hands on its last samples first.
+    if (!Report(FDevice->StopStreaming())) return false;
     FState.Streaming = false;
     FState.Paused = true;
     Changed();
-    if (!Report(FDevice->StopStreaming())) {
-        // The stream was not stopped: it still runs.
-        FState.Streaming = true;
-        FState.Paused = false;
-        Changed();
-        return false;
-    }
     Tell("Device streaming paused", TRunMessage::Info);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "HidLayer.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
@@ -140,6 +141,26 @@ void THidDevice::DeliverPending() {
         // A handler may remove itself, or close or free this device, meanwhile.
         if (!self || !FReader.joinable()) return;
         FLayer.Deliver(this, report);
+    }
+}
+
+void THidDevice::DeliverUntilQuiet(int QuietMs, int MaxMs) {
+    const QPointer<THidDevice> self(this);
+    QElapsedTimer total, quiet;
+    total.start();
+    quiet.start();
+    while (self && FReader.joinable() && quiet.elapsed() < QuietMs && total.elapsed() < MaxMs) {
+        bool pending = false;
+        {
+            std::lock_guard lock(FPendingLock);
+            pending = !FPending.empty();
+        }
+        if (pending) {
+            DeliverPending();
+            quiet.restart();
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
 }
 

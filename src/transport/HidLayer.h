@@ -43,6 +43,10 @@ public:
     bool WriteReport(const quint8* Data, int Length);
     int ReadReport(quint8* Data, int Length, int TimeoutMs);
 
+    // Hands the reader's reports to the data handler now, until it has had none for QuietMs
+    // (at most MaxMs): what a dongle sent before a stop is handled before its stream is let go.
+    void DeliverUntilQuiet(int QuietMs, int MaxMs);
+
     // Reports queued by the reader and not yet handed over; beyond this the oldest go.
     static constexpr size_t MaxPendingReports = 1 << 16;
 

@@ -1,6 +1,7 @@
 #include "KelvraHIDTool.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QThread>
 
 #include <algorithm>
@@ -12,6 +13,10 @@ namespace {
 constexpr int ChunkSize = 32;
 constexpr int MaxBlockSize = 32768;
 constexpr int LedBlinkMs = 100;
+// At a stream's stop the reader's last reports are taken until it has had none for this long,
+// for at most the second time (a dongle that goes on streaming).
+constexpr int StopQuietMs = 3;
+constexpr int StopDrainMaxMs = 100;
 
 bool IsStreamingPacket(const TKvrByteArray& Report) {
     return (Report[1] & ReportKind::Mask) == ReportKind::Streaming;
@@ -688,11 +693,16 @@ quint16 TKelvraHidTool::StartLongStreaming(const TKvrByteArray& BytesToStream) {
 }
 
 quint16 TKelvraHidTool::StopStreaming() {
-    // The dongle's slot is freed before anything is sent, so also when the stop fails.
-    if (FDevList && CurrentDevice()) FDevList->Streams().ReleaseSlots(CurrentDevice());
+    const QPointer<THidDevice> device = FDevList ? CurrentDevice() : nullptr;
     quint32 version = 0;
     GetCTFWVersion(version);
     const quint16 result = Command(DongleCode::StopStreaming, 0);
+    if (device) {
+        // What the dongle sent before it stopped is still with the reader: it is handled while
+        // the slot is the stream's. The slot is freed also when the stop failed.
+        device->DeliverUntilQuiet(StopQuietMs, StopDrainMaxMs);
+        if (device) FDevList->Streams().ReleaseSlots(device); // a handler may have closed it
+    }
     if (result != ResultOK) return result;
     FDevList->Assembler().StopLongStreaming();
     FDevList->Streams().Unregister(quint8(FLastDevID));

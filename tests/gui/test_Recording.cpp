@@ -37,8 +37,8 @@ QStringList ValuesOf(const QString& Path, QString* Error = nullptr) {
 }
 
 // Records a run of the application into Path until the file holds Samples rows; the recording
-// stops with the stream. It waits for the file, not the sender: samples still on their way
-// when the stream stops are not recorded. With a Mark, the user marks the run halfway.
+// stops with the stream, after the samples the dongle sent before it stopped. With a Mark,
+// the user marks the run halfway.
 void RecordRun(Application& App, const QString& Path, int Samples, const QString& Mark = {}) {
     App.dialogs.savePath = Path;
     App.form->RecordButton->click();
@@ -147,6 +147,8 @@ private slots:
         QVERIFY(QDateTime::fromString(comments[7].mid(7), Qt::ISODateWithMs).isValid());
         QCOMPARE(file.Comment("link"), QString("1-Wire"));
         QCOMPARE(file.Comment("no such"), QString());
+        // Every sample the dongle sent has its row, the last ones before the stop too.
+        QCOMPARE(ValuesOf(path).size(), qsizetype(app.dongle->SamplesSent()));
     }
 
     void placesThatCannotBeWrittenAndCancelling() {

@@ -326,6 +326,16 @@ TEST_F(EndToEndTest, LostDuplicatedAndReorderedReportsShowAsGaps) {
     EXPECT_EQ(errors, std::vector<quint16>{0x00FD});
 }
 
+TEST_F(EndToEndTest, StopHandsOnWhatTheDongleSentBeforeIt) {
+    dongle->SetSampleRate(8000);
+    Start(20);
+    Advance(std::chrono::milliseconds(10)); // with the reader, not yet handed over
+    ASSERT_EQ(tool.StopStreaming(), 0);
+    EXPECT_EQ(samples.size(), dongle->SamplesSent());
+    EXPECT_GT(samples.size(), 50u);
+    EXPECT_TRUE(missed.empty());
+}
+
 TEST_F(EndToEndTest, UnplugWhileStreaming) {
     Start(20);
     Advance(std::chrono::milliseconds(100));

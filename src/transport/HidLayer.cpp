@@ -1,6 +1,5 @@
 #include "HidLayer.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
@@ -89,8 +88,13 @@ void THidDevice::ReaderLoop() {
     int retryMs = FirstRetryMs;
     TClock::time_point lastHandOver;
     bool handOverDue = false; // reports came since the last hand-over
+    int emptyReads = 0;       // in a row, while a drain is asked for
     while (!FStopReader) {
-        int waitMs = ReaderPollMs;
+        // A drain asked for: what the handle holds is read without waiting. Two empty reads
+        // in a row tell it holds nothing (one may be an interrupted wait).
+        const quint64 drain = FDrainsAsked;
+        const bool draining = drain != FDrainsDone;
+        int waitMs = draining ? 0 : ReaderPollMs;
         if (handOverDue) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
                 lastHandOver + BatchInterval - TClock::now());
@@ -98,7 +102,7 @@ void THidDevice::ReaderLoop() {
                 HandOver();
                 lastHandOver = TClock::now();
                 handOverDue = false;
-            } else {
+            } else if (!draining) {
                 waitMs = int(left.count());
             }
         }
@@ -114,6 +118,15 @@ void THidDevice::ReaderLoop() {
             continue;
         }
         retryMs = FirstRetryMs;
+        emptyReads = n == 0 && draining ? emptyReads + 1 : 0;
+        if (emptyReads == 2) {
+            emptyReads = 0;
+            {
+                std::lock_guard lock(FPendingLock);
+                FDrainsDone = drain;
+            }
+            FDrained.notify_all();
+        }
         if (n == 0) continue;
         std::lock_guard lock(FPendingLock);
         if (FPending.size() >= MaxPendingReports) FPending.pop_front();
@@ -144,24 +157,16 @@ void THidDevice::DeliverPending() {
     }
 }
 
-void THidDevice::DeliverUntilQuiet(int QuietMs, int MaxMs) {
-    const QPointer<THidDevice> self(this);
-    QElapsedTimer total, quiet;
-    total.start();
-    quiet.start();
-    while (self && FReader.joinable() && quiet.elapsed() < QuietMs && total.elapsed() < MaxMs) {
-        bool pending = false;
-        {
-            std::lock_guard lock(FPendingLock);
-            pending = !FPending.empty();
-        }
-        if (pending) {
-            DeliverPending();
-            quiet.restart();
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+void THidDevice::DeliverAllRead(int TimeoutMs) {
+    if (!FReader.joinable()) return;
+    const quint64 asked = ++FDrainsAsked;
+    FReaderHandle->Interrupt(); // a reader waiting for a report looks at once
+    {
+        std::unique_lock lock(FPendingLock);
+        FDrained.wait_for(lock, std::chrono::milliseconds(TimeoutMs),
+                          [&] { return FDrainsDone >= asked || FStopReader; });
     }
+    DeliverPending();
 }
 
 THidLayer::THidLayer(THidAccess& Access, QObject* Parent) : QObject(Parent), FAccess(Access) {

@@ -43,9 +43,10 @@ public:
     bool WriteReport(const quint8* Data, int Length);
     int ReadReport(quint8* Data, int Length, int TimeoutMs);
 
-    // Hands the reader's reports to the data handler now, until it has had none for QuietMs
-    // (at most MaxMs): what a dongle sent before a stop is handled before its stream is let go.
-    void DeliverUntilQuiet(int QuietMs, int MaxMs);
+    // Has the reader read all its handle holds (waiting at most TimeoutMs for it) and hands
+    // every report read to the data handler now: what a dongle sent before a stop is handled
+    // before its stream is let go.
+    void DeliverAllRead(int TimeoutMs);
 
     // Reports queued by the reader and not yet handed over; beyond this the oldest go.
     static constexpr size_t MaxPendingReports = 1 << 16;
@@ -80,6 +81,10 @@ private:
     std::mutex FPendingLock;
     std::deque<QByteArray> FPending;
     bool FDeliveryPosted = false; // guarded by FPendingLock
+    // Drains asked of the reader and done by it; done is written under FPendingLock.
+    std::atomic<quint64> FDrainsAsked{0};
+    std::atomic<quint64> FDrainsDone{0};
+    std::condition_variable FDrained;
 };
 
 // The HID devices present: enumeration, change notification with arrival indications,

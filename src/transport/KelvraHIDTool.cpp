@@ -13,10 +13,8 @@ namespace {
 constexpr int ChunkSize = 32;
 constexpr int MaxBlockSize = 32768;
 constexpr int LedBlinkMs = 100;
-// At a stream's stop the reader's last reports are taken until it has had none for this long,
-// for at most the second time (a dongle that goes on streaming).
-constexpr int StopQuietMs = 3;
-constexpr int StopDrainMaxMs = 100;
+// At a stream's stop, how long the reader may take to read what its handle still holds.
+constexpr int StopDrainMs = 300;
 
 bool IsStreamingPacket(const TKvrByteArray& Report) {
     return (Report[1] & ReportKind::Mask) == ReportKind::Streaming;
@@ -700,7 +698,7 @@ quint16 TKelvraHidTool::StopStreaming() {
     if (device) {
         // What the dongle sent before it stopped is still with the reader: it is handled while
         // the slot is the stream's. The slot is freed also when the stop failed.
-        device->DeliverUntilQuiet(StopQuietMs, StopDrainMaxMs);
+        device->DeliverAllRead(StopDrainMs);
         if (device) FDevList->Streams().ReleaseSlots(device); // a handler may have closed it
     }
     if (result != ResultOK) return result;

@@ -55,7 +55,7 @@ void BM_BarRepaint(benchmark::State& State) {
         count = 900 + (count + 37) % 200;
         app.form->Series1->setData({0.0}, {double(count)});
         QMetaObject::invokeMethod(app.form->BarTimer, "timeout"); // a tick
-        QCoreApplication::sendPostedEvents(); // the repaint
+        QCoreApplication::sendPostedEvents();                     // the repaint
     }
     State.SetItemsProcessed(State.iterations());
 }

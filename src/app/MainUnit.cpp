@@ -51,10 +51,12 @@ QLabel* NamedLabel(const QString& Name, const QString& Text, QWidget* Parent) {
 }
 
 // A label showing a live number at Place: plain text, so that a new value skips the rich-text
-// guess, and of a fixed size, so that it asks its parent for no layout pass.
+// guess, of a fixed size, so that it asks its parent for no layout pass, and opaque, so that a
+// new value repaints the label alone and not every panel under it too.
 QLabel* ValueLabel(const QString& Name, QWidget* Parent, const QRect& Place) {
     QLabel* label = NamedLabel(Name, "0", Parent);
     label->setTextFormat(Qt::PlainText);
+    label->setAutoFillBackground(true);
     label->setGeometry(Place);
     label->setFixedSize(Place.size());
     return label;

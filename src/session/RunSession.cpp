@@ -319,6 +319,10 @@ void TRunSession::FailStart() {
     Tell(StartError, TRunMessage::Warning);
 }
 
+void TRunSession::TakeArrivedSamples() {
+    if (THidDevice* device = FTool.CurrentDevice()) device->DeliverArrived();
+}
+
 void TRunSession::EndBrokenRun() {
     FDevice->StopStreaming();
     FDevice->PowerOff();

@@ -159,6 +159,10 @@ public:
     void RestartStreaming();
     // A run whose stream broke off ends as a failed start does: IC off, state idle.
     void EndBrokenRun();
+    // Handles the samples that have arrived by now rather than when the reader next hands
+    // them over: a display that refreshes every frame calls it first, so that one wake-up of
+    // the user-interface thread serves both.
+    void TakeArrivedSamples();
     // "Device power is off!" when it is.
     bool CheckPower();
     // The user's own mark at the current sample.

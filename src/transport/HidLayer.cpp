@@ -96,8 +96,10 @@ void THidDevice::ReaderLoop() {
         const bool draining = drain != FDrainsDone;
         int waitMs = draining ? 0 : ReaderPollMs;
         if (handOverDue) {
+            const TClock::time_point lastPull{TClock::duration(FLastPull.load())};
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                lastHandOver + BatchInterval - TClock::now());
+                std::max(lastHandOver + BatchInterval, lastPull + PulledBatchInterval) -
+                TClock::now());
             if (left.count() <= 0) {
                 HandOver();
                 lastHandOver = TClock::now();
@@ -155,6 +157,11 @@ void THidDevice::DeliverPending() {
         if (!self || !FReader.joinable()) return;
         FLayer.Deliver(this, report);
     }
+}
+
+void THidDevice::DeliverArrived() {
+    FLastPull = std::chrono::steady_clock::now().time_since_epoch().count();
+    DeliverPending();
 }
 
 void THidDevice::DeliverAllRead(int TimeoutMs) {

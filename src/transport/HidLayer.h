@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -47,6 +48,11 @@ public:
     // every report read to the data handler now: what a dongle sent before a stop is handled
     // before its stream is let go.
     void DeliverAllRead(int TimeoutMs);
+    // Hands the reports the reader has queued to the data handler now. A caller that does so
+    // at least every PulledBatchInterval (a display at each frame) keeps the reader from
+    // waking the user-interface thread for them: one wake-up serves both.
+    void DeliverArrived();
+    static constexpr std::chrono::milliseconds PulledBatchInterval{30};
 
     // Reports queued by the reader and not yet handed over; beyond this the oldest go.
     static constexpr size_t MaxPendingReports = 1 << 16;
@@ -85,6 +91,8 @@ private:
     std::atomic<quint64> FDrainsAsked{0};
     std::atomic<quint64> FDrainsDone{0};
     std::condition_variable FDrained;
+    // When DeliverArrived last ran, in steady-clock ticks.
+    std::atomic<std::chrono::steady_clock::rep> FLastPull{0};
 };
 
 // The HID devices present: enumeration, change notification with arrival indications,

@@ -1,8 +1,10 @@
 #include "KelvraDevList.h"
 #include "SimFixture.h"
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -40,6 +42,38 @@ TEST_F(ReaderTest, HandsEveryReportToTheUserInterfaceThreadInOrder) {
     ASSERT_TRUE(ProcessEventsUntil([&] { return counters.size() == 1000; }));
     for (int i = 0; i < 1000; ++i)
         ASSERT_EQ(counters[size_t(i)], i % 256);
+}
+
+// A display that takes the reports at each frame is their only hand-over: the reader posts
+// only once the frames have stopped for a while, and then hands over again on its own.
+TEST_F(ReaderTest, FramesTakingTheReportsLeaveTheReaderQuietUntilTheyStop) {
+    THidDevice* device = list->HidDevices().Objects[0];
+    QElapsedTimer sinceFrame;            // stays invalid while a frame takes the reports
+    std::vector<qint64> handedOverAfter; // ms since the last frame, for reports the reader posted
+    auto watch = list->OnDeviceData.Subscribe([&](quint16, quint8, const quint8*) {
+        if (sinceFrame.isValid()) handedOverAfter.push_back(sinceFrame.elapsed());
+    });
+    auto frame = [&] {
+        sinceFrame.invalidate();
+        device->DeliverArrived();
+        sinceFrame.start();
+    };
+    QElapsedTimer clock;
+    clock.start();
+    quint8 sent = 0;
+    for (frame(); clock.elapsed() < 300; frame()) {
+        dongle->SendInputReport(Packet(sent++));
+        ProcessEventsUntil([] { return false; }, 10);
+    }
+    if (!handedOverAfter.empty()) // a starved frame may let the reader post
+        EXPECT_GE(*std::min_element(handedOverAfter.begin(), handedOverAfter.end()),
+                  THidDevice::PulledBatchInterval.count());
+
+    for (int i = 0; i < 5; ++i)
+        dongle->SendInputReport(Packet(sent++));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return counters.size() == sent; }));
+    for (size_t i = 0; i < counters.size(); ++i)
+        ASSERT_EQ(counters[i], int(i));
 }
 
 TEST_F(ReaderTest, DeactivateStopsReadingAndActivateResumes) {

@@ -65,9 +65,10 @@ TEST_F(ReaderTest, FramesTakingTheReportsLeaveTheReaderQuietUntilTheyStop) {
         dongle->SendInputReport(Packet(sent++));
         ProcessEventsUntil([] { return false; }, 10);
     }
-    if (!handedOverAfter.empty()) // a starved frame may let the reader post
+    if (!handedOverAfter.empty()) { // a starved frame may let the reader post
         EXPECT_GE(*std::min_element(handedOverAfter.begin(), handedOverAfter.end()),
                   THidDevice::PulledBatchInterval.count());
+    }
 
     for (int i = 0; i < 5; ++i)
         dongle->SendInputReport(Packet(sent++));

@@ -701,7 +701,8 @@ bool TScopeForm::CursorKey(const QKeyEvent& Event) {
 
 void TScopeForm::AddMarker(TMarkKind Kind, const QString& Text) {
     FMarkers.Add({FXPos, Kind, Text});
-    if (isVisible()) ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
+    // While the chart refreshes, its next tick shows the mark.
+    if (isVisible() && !UpdateTimer->isActive()) ScopeGraph->replot(QCustomPlot::rpQueuedReplot);
 }
 
 bool TScopeForm::MarkersShown(TMarkKind Kind) const {

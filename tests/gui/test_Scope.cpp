@@ -346,6 +346,29 @@ private slots:
         QCOMPARE(s.form.Markers().Count(), 1u);
     }
 
+    // A mark shows at once on a still chart; on a refreshing one, with the next refresh.
+    void aMarkShowsAtOnceOrWithTheNextRefresh() {
+        Scope s;
+        s.form.resize(900, 600);
+        s.form.show();
+        s.Feed(100);
+        s.Tick();
+        const auto shown = [&] {
+            QTest::qWait(20); // a queued replot runs
+            return s.form.ScopeGraph->grab().toImage();
+        };
+        QImage before = shown();
+        s.form.AddMarker(TMarkKind::Write, "Bank 2 = 0x5A");
+        QVERIFY(shown() != before);
+
+        s.form.UpdateTimer->start(3'600'000); // refreshing, but the test ticks
+        before = shown();
+        s.form.AddMarker(TMarkKind::Flag, "Touch on");
+        QCOMPARE(shown(), before);
+        s.Tick();
+        QVERIFY(shown() != before);
+    }
+
     void legendStatisticsAndCursorsReadTheView() {
         Scope s;
         s.form.resize(900, 600);

@@ -48,15 +48,17 @@ TEST_F(ReaderTest, HandsEveryReportToTheUserInterfaceThreadInOrder) {
 // only once the frames have stopped for a while, and then hands over again on its own.
 TEST_F(ReaderTest, FramesTakingTheReportsLeaveTheReaderQuietUntilTheyStop) {
     THidDevice* device = list->HidDevices().Objects[0];
-    QElapsedTimer sinceFrame;            // stays invalid while a frame takes the reports
+    QElapsedTimer sinceFrame;
+    bool inFrame = false;
     std::vector<qint64> handedOverAfter; // ms since the last frame, for reports the reader posted
     auto watch = list->OnDeviceData.Subscribe([&](quint16, quint8, const quint8*) {
-        if (sinceFrame.isValid()) handedOverAfter.push_back(sinceFrame.elapsed());
+        if (!inFrame) handedOverAfter.push_back(sinceFrame.elapsed());
     });
     auto frame = [&] {
-        sinceFrame.invalidate();
-        device->DeliverArrived();
         sinceFrame.start();
+        inFrame = true;
+        device->DeliverArrived();
+        inFrame = false;
     };
     QElapsedTimer clock;
     clock.start();

@@ -198,8 +198,14 @@ protected:
                 const TScopeMarker& m = markers[i];
                 if (m.Kind != kind) continue;
                 const QString label = metrics.elidedText(m.Text, Qt::ElideRight, labelWidth);
-                const double from = x->coordToPixel(m.X) + 3;
-                const double to = from + metrics.horizontalAdvance(label) + 4;
+                // Beside its line with a gap, on the left where the plot's right edge would
+                // cut it off: the newest marks are at that edge while the chart scrolls.
+                const double line = x->coordToPixel(m.X);
+                const double width = metrics.horizontalAdvance(label);
+                const bool left = line + 3 + width > area.right();
+                const double text = left ? line - 3 - width : line + 3;
+                const double from = left ? text - 4 : text; // with a gap on the far side
+                const double to = from + width + 4;
                 for (std::size_t row = 0; row < taken.size(); ++row) {
                     const bool free = std::none_of(taken[row].begin(), taken[row].end(),
                                                    [&](const std::pair<double, double>& T) {
@@ -207,7 +213,7 @@ protected:
                                                    });
                     if (!free) continue;
                     taken[row].emplace_back(from, to);
-                    Painter->drawText(QPointF(from, area.top() + metrics.ascent() + 2 +
+                    Painter->drawText(QPointF(text, area.top() + metrics.ascent() + 2 +
                                                         double(row) * metrics.lineSpacing()),
                                       label);
                     break;

@@ -499,6 +499,40 @@ private slots:
         }
     }
 
+    // A mark's label is drawn whole wherever the mark is, also at the plot's right edge,
+    // where the newest marks are while the chart scrolls.
+    void aMarksLabelIsWholeAtTheRightEdge() {
+        // The pixels a mark at sample X changes in the labels' row, its line left out.
+        const auto labelPixels = [](int X) {
+            Scope s;
+            s.form.resize(900, 600);
+            s.form.show();
+            s.Feed(X);
+            s.Tick();
+            QCustomPlot& chart = *s.form.ScopeGraph;
+            const auto picture = [&] {
+                chart.replot();
+                return chart.toPixmap(chart.width(), chart.height(), 1).toImage();
+            };
+            const QImage before = picture();
+            s.form.AddMarker(TMarkKind::User, "probe moved");
+            s.Feed(600 - X);
+            s.Tick();
+            const QImage after = picture();
+            const QRect area = chart.axisRect()->rect();
+            const int line = int(std::lround(chart.xAxis->coordToPixel(X)));
+            int changed = 0;
+            for (int y = area.top() + 2; y < area.top() + chart.fontMetrics().lineSpacing(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    changed += std::abs(x - line) > 1 && before.pixel(x, y) != after.pixel(x, y);
+            return changed;
+        };
+        const int inside = labelPixels(300);
+        const int atEdge = labelPixels(600);
+        QVERIFY2(inside > 20 && atEdge > inside * 9 / 10,
+                 qPrintable(QStringLiteral("%1 inside, %2 at the edge").arg(inside).arg(atEdge)));
+    }
+
     void coordinateLabelTexts() {
         Scope s;
         s.form.show();

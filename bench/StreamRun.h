@@ -31,6 +31,7 @@ struct TStreamRun {
     quint64 Sent;
     quint64 Lost;
     double AppCpuPercent; // of one core: the process less the thread that plays the dongle
+    double UiCpuPercent;  // of one core: the user-interface thread alone
 };
 
 // Plays a streaming dongle in real time from a thread of its own for Seconds while this
@@ -39,6 +40,7 @@ inline TStreamRun PlayDongle(TVirtualDongle& Dongle, int Seconds, const quint64&
     std::atomic<bool> stop{false};
     double dongleCpu = 0;
     const double cpuBefore = ProcessCpuSeconds();
+    const double uiBefore = ThreadCpuSeconds();
     std::thread player([&] {
         const double start = ThreadCpuSeconds();
         while (!stop) {
@@ -61,5 +63,7 @@ inline TStreamRun PlayDongle(TVirtualDongle& Dongle, int Seconds, const quint64&
     while (Received < sent && drain.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     const double appCpu = ProcessCpuSeconds() - cpuBefore - dongleCpu;
-    return {sent, sent - Received, 100.0 * appCpu / (double(elapsed) / 1000.0)};
+    const double uiCpu = ThreadCpuSeconds() - uiBefore;
+    const double seconds = double(elapsed) / 1000.0;
+    return {sent, sent - Received, 100.0 * appCpu / seconds, 100.0 * uiCpu / seconds};
 }

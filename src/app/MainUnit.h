@@ -367,6 +367,8 @@ private:
 
     // Recording (MainUnitRecording.cpp).
     Recording::TInfo RecordingInfo() const;
+    // A usable dongle is listed: a recording's header can name it.
+    bool DongleToRecord() const;
     // The link and streamed values a recording's rows are for; a change ends the recording.
     QString RecordedSetUp() const;
     void EndRecordingOnNewSetUp();

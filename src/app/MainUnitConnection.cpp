@@ -37,6 +37,8 @@ void TPXS733MainForm::KelvraDevList1DeviceChange(bool /*Arrived*/) {
         if (std::exchange(FTipsWaiting, false))
             QMetaObject::invokeMethod(this, &TPXS733MainForm::ShowHintTips, Qt::QueuedConnection);
     });
+    const auto recordControls =
+        qScopeGuard([this] { UpdateRecordControls(); }); // the dongle listed
     DevListBox->KvrClear();
     Session->DevicesChanged();
     if (KelvraDevList1->HidDevices().Count == 0) {

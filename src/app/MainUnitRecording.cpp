@@ -18,6 +18,8 @@
 
 namespace {
 
+const QString NoDongleToRecord = "No dongle to record from: connect one, then record";
+
 QString Duration(qint64 Ms) {
     const qint64 s = Ms / 1000;
     return QStringLiteral("%1:%2:%3")
@@ -58,7 +60,17 @@ void TPXS733MainForm::RecordButtonClick() {
         UpdateRecordControls();
         return;
     }
+    // The file's header names the dongle; it may have gone while the dialog was open.
+    if (!DongleToRecord()) {
+        MessageBox->KvrAddItem(NoDongleToRecord, aError);
+        UpdateRecordControls();
+        return;
+    }
     StartRecording(path);
+}
+
+bool TPXS733MainForm::DongleToRecord() const {
+    return DevListBox->count() > 0 && Session->State().DongleUsable;
 }
 
 Recording::TInfo TPXS733MainForm::RecordingInfo() const {
@@ -168,6 +180,10 @@ QString TPXS733MainForm::RecordingDuration() const {
 
 void TPXS733MainForm::UpdateRecordControls() {
     const bool on = Recording();
+    // A recording starts only with a dongle to name in its header; it can always be stopped.
+    const bool available = on || DongleToRecord();
+    RecordButton->setEnabled(available);
+    RecordItem->setEnabled(available);
     RecordButton->setChecked(on);
     RecordButton->setText(on ? "Stop Recording" : "Record");
     RecordButton->setIcon(on ? RecordingMark() : QIcon());

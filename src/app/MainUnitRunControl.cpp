@@ -78,7 +78,7 @@ void TPXS733MainForm::ShowRunState() {
     }
     FShownState = state;
     ShowValuesLive(state.Running());
-    UpdateStatusBar();
+    UpdateRecordControls(); // and the status bar
     if (FStartWhenAccepted && state.DongleUsable && !state.Running()) {
         FStartWhenAccepted = false;
         // Started once the acceptance that made the dongle usable has finished.

@@ -285,6 +285,22 @@ private slots:
         app.hid.Unplug(app.dongle);
         QTRY_VERIFY(!app.form->Recording());
         QCOMPARE(app.Messages().filter("Recording stopped: 0 samples in ").size(), 1);
+
+        // Without a dongle to name in its header no recording starts, also when the dongle
+        // goes while the file is being chosen.
+        QVERIFY(!app.form->RecordButton->isEnabled() && !app.form->RecordItem->isEnabled());
+        app.hid.Plug(app.dongle);
+        QTRY_VERIFY(app.form->RecordButton->isEnabled() && app.form->RecordItem->isEnabled());
+        app.dialogs.savePath = home.filePath("never.csv");
+        app.dialogs.whileSaving = [&] {
+            app.hid.Unplug(app.dongle);
+            QTRY_VERIFY(!app.form->RecordButton->isEnabled());
+        };
+        app.form->RecordButton->click();
+        QVERIFY(!app.form->Recording());
+        QCOMPARE(app.LastMessage(), QString("No dongle to record from: connect one, then record"));
+        QVERIFY(!QFile::exists(app.dialogs.savePath));
+        QVERIFY(!app.form->RecordButton->isEnabled());
     }
 
     void aRecordingGoesOnThroughAReplugWithTheGapNoted() {

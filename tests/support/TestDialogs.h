@@ -18,8 +18,9 @@ struct TTestDialogs : TModalDialogs {
     QList<QMessageBox::StandardButton> answers;
     // Acts on a dialog shown without blocking; without it a dialog is closed unseen.
     std::function<void(QDialog&)> act;
-    QString savePath;   // the save-file chooser's answer (empty: cancelled)
-    QString saveFilter; // the file type chosen in it (empty: the first one offered)
+    QString savePath;                  // the save-file chooser's answer (empty: cancelled)
+    std::function<void()> whileSaving; // what happens while the save-file chooser is open
+    QString saveFilter;                // the file type chosen in it (empty: the first one offered)
     QList<TSaveRequest> saveRequests;
     QStringList details; // the details of each message, in the order shown
     QColor chosenColour; // the colour chooser's answer (invalid: cancelled)
@@ -44,6 +45,7 @@ struct TTestDialogs : TModalDialogs {
     }
     TSaveAnswer SaveFileName(const TSaveRequest& Request) override {
         saveRequests << Request;
+        if (whileSaving) whileSaving();
         return {savePath, saveFilter.isEmpty() ? Request.Filters.value(0) : saveFilter};
     }
     QColor ChooseColour(const QColor&) override { return chosenColour; }

@@ -122,10 +122,7 @@ void TPXS733MainForm::EndRecordingOnNewSetUp() {
 void TPXS733MainForm::StopRecording() {
     if (!Recording()) return;
     const bool gone = FRecorder->FileGone();
-    // Marks that came after the last sample have no row to go with.
-    FRecorder->Stop(FRecordMarks.empty()
-                        ? QString()
-                        : "Marked after the last sample: " + MarkColumn(FRecordMarks));
+    FRecorder->Stop(MarkedAfterLastSample(FRecordMarks));
     FRecordMarks.clear();
     RecordTimer->stop();
     if (FRecorder->Failed())

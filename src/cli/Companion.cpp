@@ -528,7 +528,7 @@ int TCompanion::Stream() {
     if (!gone) FSession->Stop(); // a wait for the dongle ends too
     // The samples that came in while stopping are written too, then the marks without a row.
     QCoreApplication::processEvents();
-    if (!marks.empty()) output.End("Marked after the last sample: " + MarkColumn(marks));
+    output.End(MarkedAfterLastSample(marks));
     output.Flush();
 
     if (!output.Error().isEmpty()) {

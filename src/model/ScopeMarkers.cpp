@@ -33,6 +33,10 @@ QString MarkColumn(const std::vector<TMark>& Marks) {
     return texts.join(Separator);
 }
 
+QString MarkedAfterLastSample(const std::vector<TMark>& Marks) {
+    return Marks.empty() ? QString() : "Marked after the last sample: " + MarkColumn(Marks);
+}
+
 std::vector<TMark> FromMarkColumn(const QString& Column) {
     std::vector<TMark> marks;
     for (const QString& field : Column.split(Separator, Qt::SkipEmptyParts)) {

@@ -27,6 +27,9 @@ struct TMark {
 QString MarkColumn(const std::vector<TMark>& Marks);
 // And back; a text without a known kind is the user's.
 std::vector<TMark> FromMarkColumn(const QString& Column);
+// The closing note of a recording whose last marks came after its last sample, so have no
+// row: "Marked after the last sample: [power] Power off". Empty without marks.
+QString MarkedAfterLastSample(const std::vector<TMark>& Marks);
 
 // A labelled point in the run: at the scope's sample number X.
 struct TScopeMarker {

@@ -259,6 +259,7 @@ QRegion TPXS733MainForm::BarChange(const std::optional<TBarLook>& Old, const TBa
 void TPXS733MainForm::BarTimerTimer() {
     Session->TakeArrivedSamples();
     ShowNewestSample();
+    FWindows->ScopeForm->FrameShown(BarTimer->interval());
     // Every repaint of the chart blends its buffers over what it repaints, so only a bar whose
     // end moved by a pixel or whose colour changed repaints, and only there.
     const TBarLook look = BarLook();

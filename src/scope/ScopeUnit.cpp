@@ -111,6 +111,8 @@ TScopeForm::TScopeForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
     UpdateTimer = new QTimer(this);
     UpdateTimer->setObjectName("UpdateTimer");
     UpdateTimer->setInterval(RefreshMs);
+    // Exactly a whole number of display frames after the refresh that restarted it.
+    UpdateTimer->setTimerType(Qt::PreciseTimer);
     connect(UpdateTimer, &QTimer::timeout, this, &TScopeForm::UpdateTimerTimer);
 
     WindowPlacement::PlaceInWorkArea(*this, QSize(909, 514));
@@ -500,7 +502,30 @@ void TScopeForm::AddXY(int SeriesNr, int X, int Y) {
 }
 
 void TScopeForm::UpdateTimerTimer() {
+    if (!FrameDueSoon()) Refresh();
+}
+
+void TScopeForm::FrameShown(int FrameMs) {
+    FFrameMs = FrameMs;
+    FSinceFrame.start();
+    // The frame nearest the refresh's time takes it.
+    if (UpdateTimer->isActive() &&
+        (!FSinceRefresh.isValid() || FSinceRefresh.elapsed() >= RefreshMs - FrameMs / 2))
+        Refresh();
+}
+
+// Whether a display frame comes within half a frame: that frame then refreshes.
+bool TScopeForm::FrameDueSoon() const {
+    if (!FSinceFrame.isValid()) return false;
+    const qint64 since = FSinceFrame.elapsed();
+    return since >= FFrameMs / 2 && since < 2 * FFrameMs; // later, the frames have stopped
+}
+
+void TScopeForm::Refresh() {
     if (FNoUpdate || !FHost || !FHost->ScopeStreaming()) return;
+    // The timer's next refresh counts from this one, which puts it on the frames' grid.
+    FSinceRefresh.start();
+    if (UpdateTimer->isActive()) UpdateTimer->start();
     // Only what came since the last refresh goes to the chart, and what fell out of the
     // buffers leaves it.
     for (int slot : RefreshedSlots) {

@@ -3,6 +3,7 @@
 #include "ScopeBuffers.h"
 #include "ScopeMarkers.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QWidget>
 
@@ -70,8 +71,12 @@ public:
     void SavePictureClick();
     void RescaleScopeButtonClick();
     void ApplyXRange();
-    // The refresh tick: the points since the last tick go to the chart.
+    // The refresh tick: the points since the last refresh go to the chart. While the main
+    // window shows display frames, the frame nearest the tick refreshes instead, so that the
+    // user-interface thread wakes once for both.
     void UpdateTimerTimer();
+    // The main window shows a display frame now, and the next one after FrameMs.
+    void FrameShown(int FrameMs);
     // The main window's Baseline View: deltas instead of counts, no LTA.
     void ShowDeltas(bool On);
     // A labelled marker at the newest sample; the user's own with AddMarkerClick (key M).
@@ -172,6 +177,8 @@ private:
     void AnimateZoom(const QCPRange& X, const QCPRange& Y);
     void LoadSettings();
     void SaveSettings();
+    void Refresh();
+    bool FrameDueSoon() const;
 
     TScopeBuffers FBuffers;
     TScopeMarkers FMarkers;
@@ -183,6 +190,9 @@ private:
     std::array<QCPGraph*, TScopeBuffers::SlotCount> FSeries{};
     int FXPos = 0;
     int FPrevXPos = 0;
+    QElapsedTimer FSinceRefresh;
+    QElapsedTimer FSinceFrame; // valid once the main window shows frames
+    int FFrameMs = 0;
     int FXRange = 600;
     bool FActiveChannels = true;
     bool FEnCurChs = true;

@@ -369,6 +369,32 @@ private slots:
         QVERIFY(shown() != before);
     }
 
+    // While display frames come, the frame nearest a refresh's time takes it and the timer's
+    // own tick passes; once they stop, the timer refreshes again.
+    void displayFramesCarryTheRefresh() {
+        Scope s;
+        s.form.UpdateTimer->start(3'600'000); // refreshing, but the test ticks
+        const auto plotted = [&] { return s.form.ScopeGraph->graph(0)->dataCount(); };
+        s.Feed(10);
+        s.Tick();
+        QCOMPARE(plotted(), 10);
+
+        s.Feed(10);
+        s.form.FrameShown(20); // too soon after the refresh
+        QCOMPARE(plotted(), 10);
+        QThread::msleep(12);
+        s.Tick(); // the next frame is due within 10 ms
+        QCOMPARE(plotted(), 10);
+        QThread::msleep(90);
+        s.form.FrameShown(20);
+        QCOMPARE(plotted(), 20);
+
+        s.Feed(10);
+        QThread::msleep(40); // no frame came when due
+        s.Tick();
+        QCOMPARE(plotted(), 30);
+    }
+
     void legendStatisticsAndCursorsReadTheView() {
         Scope s;
         s.form.resize(900, 600);

@@ -3,6 +3,7 @@
 //    labels, indicators, bar series) with the window shown offscreen (items = samples); the
 //    flags change every 64 samples (each change marks the scope) or never.
 //  - Bar repaint: a bar timer tick with a new count: the bars' layer and the rows it changed.
+//  - Value labels: the count, LTA and delta labels with new values, repainted.
 //  - Window end to end: the simulated dongle streams at 8000 and at 1000 samples/s for 10 s to
 //    the shown main window, which repaints its bar graph on its timer, without and with the
 //    scope window shown too. Reports the samples lost and the CPU used by the application
@@ -61,6 +62,24 @@ void BM_BarRepaint(benchmark::State& State) {
     State.SetItemsProcessed(State.iterations());
 }
 BENCHMARK(BM_BarRepaint)->Unit(benchmark::kMicrosecond);
+
+// The count, LTA and delta labels with new values and their repaint, as at a bar timer tick
+// of a stream whose counts wander over Arg values (items = repaints).
+void BM_ValueLabels(benchmark::State& State) {
+    Application app(100);
+    TPXS733MainForm& f = *app.form;
+    const int spread = int(State.range(0));
+    int step = 0;
+    for (auto _ : State) {
+        step = (step + 37) % spread;
+        f.CS0Lbl->setText(QString::number(1000 + step));
+        f.LTA0Lbl->setText(QString::number(1000 + step / 8));
+        f.DT0Lbl->setText(QString::number(step / 8 - step));
+        QCoreApplication::sendPostedEvents(); // the repaint
+    }
+    State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_ValueLabels)->Arg(16)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 void BM_WindowEndToEnd(benchmark::State& State) {
     const int rate = int(State.range(0));

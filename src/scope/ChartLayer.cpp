@@ -41,7 +41,8 @@ void ChartLayer::ReplotWithin(QCPLayer& Layer, const QRegion& Area) {
     }
     // The buffer outside Area still holds what the layer draws there, so only Area is cleared
     // and drawn again, each child clipped as the chart clips it.
-    if (const std::unique_ptr<QCPPainter> painter{buffer->startPainting()}) {
+    if (const std::unique_ptr<QCPPainter> painter{buffer->startPainting()};
+        painter && painter->isActive()) {
         painter->setClipRegion(Area);
         painter->setCompositionMode(QPainter::CompositionMode_Source);
         painter->fillRect(Area.boundingRect(), Qt::transparent);

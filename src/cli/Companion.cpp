@@ -271,10 +271,20 @@ int TCompanion::Open() {
     const TCTData& dongles = FList.HidDevices();
     int index = -1;
     if (FParser.isSet("serial")) {
+        const QString serial = FParser.value("serial");
+        int matches = 0;
         for (int i = 0; i < dongles.Count; ++i)
-            if (dongles.Objects[i]->SerialNumber() == FParser.value("serial")) index = i;
-        if (index < 0) {
-            Err("no dongle with serial " + FParser.value("serial"));
+            if (dongles.Objects[i]->SerialNumber() == serial) index = i, ++matches;
+        if (matches == 0) {
+            Err("no dongle with serial " + serial);
+            return ExitCode::NoDongle;
+        }
+        // No option tells them apart, and which one a command reached could change from run
+        // to run.
+        if (matches > 1) {
+            Err(QStringLiteral("%1 dongles have serial %2: leave one of them plugged in")
+                    .arg(matches)
+                    .arg(serial));
             return ExitCode::NoDongle;
         }
     } else if (dongles.Count == 0) {

@@ -103,6 +103,13 @@ TEST_F(CompanionTest, BadInputGetsOneLineAndItsExitCode) {
         EXPECT_EQ(r.Err.count('\n'), 0) << r.Err.toStdString();
         EXPECT_TRUE(r.Out.isEmpty());
     }
+    // A serial that two dongles share picks neither.
+    const auto twin = Plug("SIM000002");
+    const TResult twins = Run({"--serial", "SIM000002", "version"});
+    EXPECT_EQ(twins.Code, 3);
+    EXPECT_EQ(twins.Err,
+              "pxs733-cli: 2 dongles have serial SIM000002: leave one of them plugged in");
+    hid.Unplug(twin);
     hid.Unplug(dongle);
     hid.Unplug(second);
     EXPECT_EQ(Run({"version"}).Code, 3);

@@ -70,10 +70,13 @@ const TCommandHelp Commands[] = {
      "Lists the dongles as CSV: model, serial, firmware, whether it can be opened and, when\n"
      "not, why."},
     {"power", "power on|off", "Switches the IC's supply on or off."},
-    {"version", "version", "Prints the IC's version bytes (product, software) in hex."},
+    {"version", "version",
+     "Prints the IC's version bytes (product, software) in hex. The dongle reads them over\n"
+     "I2C only (--link i2c); over 1-Wire it answers 'Comms type not selected'."},
     {"read", "read ADDR [COUNT]",
      "Reads COUNT (1 to 256, default 1) bytes of the memory map from ADDR; prints one\n"
-     "'ADDR VALUE' line per byte, in hex."},
+     "'ADDR VALUE' line per byte, in hex. The dongle reads them over I2C only (--link i2c);\n"
+     "over 1-Wire it answers 'Comms type not selected'."},
     {"write", "write ADDR VALUE", "Writes one byte of the memory map."},
     {"indirect", "indirect read ADDR | indirect write ADDR VALUE",
      "Reads or writes one indirect register."},

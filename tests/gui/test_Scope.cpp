@@ -379,18 +379,20 @@ private slots:
         s.Tick();
         QCOMPARE(plotted(), 10);
 
+        // Long frames, so that a slow machine's sleeps still fall in the windows tested.
+        constexpr int Frame = 60;
         s.Feed(10);
-        s.form.FrameShown(20); // too soon after the refresh
+        s.form.FrameShown(Frame); // too soon after the refresh
         QCOMPARE(plotted(), 10);
-        QThread::msleep(12);
-        s.Tick(); // the next frame is due within 10 ms
+        QThread::msleep(Frame / 2 + 5);
+        s.Tick(); // the next frame is due within half a frame
         QCOMPARE(plotted(), 10);
-        QThread::msleep(90);
-        s.form.FrameShown(20);
+        QThread::msleep(40); // 75 ms since the refresh: nearer 100 than the frame after
+        s.form.FrameShown(Frame);
         QCOMPARE(plotted(), 20);
 
         s.Feed(10);
-        QThread::msleep(40); // no frame came when due
+        QThread::msleep(2 * Frame + 10); // no frame came when due
         s.Tick();
         QCOMPARE(plotted(), 30);
     }

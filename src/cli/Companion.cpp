@@ -113,8 +113,8 @@ const char* Overview =
     "hexadecimal, with or without 0x. Results go to standard output, messages to standard\n"
     "error; add --verbose for the information lines too.\n\n"
     "Exit codes: 0 success; 1 an IC or dongle command (or the output) failed; 2 bad usage;\n"
-    "3 no dongle, none that can be opened, or the dongle went away; 4 data missed while\n"
-    "streaming (the data is still written).\n\nCommands:\n";
+    "3 no dongle, none that can be opened, several with the --serial given, or the dongle\n"
+    "went away; 4 data missed while streaming (the data is still written).\n\nCommands:\n";
 
 const char* CommonOptions =
     "\nOptions:\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KelvraHIDTool.h"
+#include "SimHidAccess.h"
 #include "VirtualDongle.h"
 
 #include <QCoreApplication>
@@ -7,10 +9,13 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <optional>
 #include <sys/resource.h>
 #include <thread>
 #include <time.h>
+#include <vector>
 
 // CPU seconds used so far by the whole process.
 inline double ProcessCpuSeconds() {
@@ -32,6 +37,7 @@ struct TStreamRun {
     quint64 Lost;
     double AppCpuPercent; // of one core: the process less the thread that plays the dongle
     double UiCpuPercent;  // of one core: the user-interface thread alone
+    quint64 Gaps = 0;     // data-missed reports, where counted
 };
 
 // Plays a streaming dongle in real time from a thread of its own for Seconds while this
@@ -66,4 +72,36 @@ inline TStreamRun PlayDongle(TVirtualDongle& Dongle, int Seconds, const quint64&
     const double uiCpu = ThreadCpuSeconds() - uiBefore;
     const double seconds = double(elapsed) / 1000.0;
     return {sent, sent - Received, 100.0 * appCpu / seconds, 100.0 * uiCpu / seconds};
+}
+
+// Reception only: the simulated dongle streams at Rate through the background reader and the
+// hand-over to the user-interface thread, and nothing but a count handles the samples.
+inline std::optional<TStreamRun> ReceptionRun(int Rate, int Seconds) {
+    TSimHidAccess hid;
+    auto dongle = std::make_shared<TVirtualDongle>();
+    dongle->SetAutoPump(false);
+    dongle->SetSampleRate(Rate);
+    hid.Plug(dongle);
+    TKelvraDevList list(hid);
+    list.Activate();
+    QCoreApplication::processEvents();
+    TKelvraHidTool tool;
+    tool.SetKelvraDevList(&list);
+    quint64 received = 0, missed = 0;
+    auto counted = tool.OnStreaming.Subscribe([&](quint16, quint8, const quint8*) { ++received; });
+    auto gaps = tool.OnStreamingDataMissed.Subscribe([&](quint8) { ++missed; });
+    tool.SetICType(it649);
+    tool.SetupComms(ctUART_1WIRE, csFast);
+    tool.PowerOnDUT();
+    TKvrByteArray list20{};
+    if (tool.StartStreaming(20, list20) != 0) return std::nullopt;
+    TStreamRun run = PlayDongle(*dongle, Seconds, received);
+    run.Gaps = missed;
+    return run;
+}
+
+// The middle one of some figures.
+inline double Median(std::vector<double> Figures) {
+    std::sort(Figures.begin(), Figures.end());
+    return Figures.empty() ? 0 : Figures[Figures.size() / 2];
 }

@@ -9,23 +9,19 @@
 //    scope window shown too. Reports the samples lost and the CPU used by the application
 //    side (the process minus the thread that plays the dongle) and by its user-interface
 //    thread alone.
+//  - Window over reception: the window with the scope and the reception-only run of
+//    bench_stream at the same rate, five pairs in turns; their median CPU and the ratio.
 #include "BenchApplication.h"
 #include "KelvraPXS731.h"
 #include "ScopeUnit.h"
 #include "StreamRun.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 #include <qcustomplot.h>
-
-#include <atomic>
-#include <memory>
-#include <thread>
 
 namespace {
 
@@ -81,26 +77,29 @@ void BM_ValueLabels(benchmark::State& State) {
 }
 BENCHMARK(BM_ValueLabels)->Arg(16)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
+// The shown main window streaming at Rate for Seconds, with the scope window shown or not.
+std::optional<TStreamRun> WindowRun(int Rate, bool Scope, int Seconds) {
+    Application app(Rate);
+    if (Scope) app.windows->ScopeForm->show();
+    quint64 received = 0;
+    auto counted = app.form->PXS731Device1->OnStreaming.Subscribe(
+        [&](quint16, quint8, const quint8*) { ++received; });
+    app.form->StartButton->click();
+    if (!app.form->Session->State().Streaming) return std::nullopt;
+    return PlayDongle(*app.dongle, Seconds, received);
+}
+
 void BM_WindowEndToEnd(benchmark::State& State) {
-    const int rate = int(State.range(0));
-    constexpr int Seconds = 10;
     for (auto _ : State) {
-        Application app(rate);
-        if (State.range(1)) app.windows->ScopeForm->show();
-        quint64 received = 0;
-        auto counted = app.form->PXS731Device1->OnStreaming.Subscribe(
-            [&](quint16, quint8, const quint8*) { ++received; });
-        app.form->StartButton->click();
-        if (!app.form->Session->State().Streaming) {
+        const std::optional<TStreamRun> run = WindowRun(int(State.range(0)), State.range(1), 10);
+        if (!run) {
             State.SkipWithError("streaming did not start");
             return;
         }
-        const TStreamRun run = PlayDongle(*app.dongle, Seconds, received);
-
-        State.counters["samples_sent"] = double(run.Sent);
-        State.counters["samples_lost"] = double(run.Lost);
-        State.counters["app_cpu_percent_of_one_core"] = run.AppCpuPercent;
-        State.counters["ui_thread_cpu_percent"] = run.UiCpuPercent;
+        State.counters["samples_sent"] = double(run->Sent);
+        State.counters["samples_lost"] = double(run->Lost);
+        State.counters["app_cpu_percent_of_one_core"] = run->AppCpuPercent;
+        State.counters["ui_thread_cpu_percent"] = run->UiCpuPercent;
     }
 }
 // Arguments: samples per second, and whether the scope window is shown as well.
@@ -109,6 +108,36 @@ BENCHMARK(BM_WindowEndToEnd)
     ->Args({1000, 0})
     ->Args({8000, 1})
     ->Args({1000, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+// The window with the scope against reception only at the same rate, in turns, so that both
+// see the same state of the machine: the medians of Arg(1) pairs of 10 s runs and their ratio.
+void BM_WindowOverReception(benchmark::State& State) {
+    const int rate = int(State.range(0));
+    for (auto _ : State) {
+        std::vector<double> window, reception;
+        quint64 lost = 0;
+        for (int i = 0; i < State.range(1); ++i) {
+            const std::optional<TStreamRun> alone = ReceptionRun(rate, 10);
+            const std::optional<TStreamRun> shown = WindowRun(rate, true, 10);
+            if (!alone || !shown) {
+                State.SkipWithError("streaming did not start");
+                return;
+            }
+            reception.push_back(alone->AppCpuPercent);
+            window.push_back(shown->AppCpuPercent);
+            lost += alone->Lost + shown->Lost;
+        }
+        State.counters["window_cpu_percent"] = Median(window);
+        State.counters["reception_cpu_percent"] = Median(reception);
+        State.counters["ratio"] = Median(window) / Median(reception);
+        State.counters["samples_lost"] = double(lost);
+    }
+}
+BENCHMARK(BM_WindowOverReception)
+    ->Args({1000, 5})
+    ->Args({8000, 5})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -5,18 +5,10 @@
 //    background reader and the hand-over to the user-interface thread. Reports the samples
 //    lost and the CPU used by the application side (the process minus the thread that plays
 //    the dongle) and by its user-interface thread alone.
-#include "KelvraHIDTool.h"
-#include "SimHidAccess.h"
 #include "StreamRun.h"
-#include "VirtualDongle.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <benchmark/benchmark.h>
-
-#include <thread>
 
 namespace {
 
@@ -63,39 +55,17 @@ void BM_Reception(benchmark::State& State) {
 BENCHMARK(BM_Reception)->Arg(20)->Arg(70);
 
 void BM_EndToEnd(benchmark::State& State) {
-    const int Rate = int(State.range(0));
-    constexpr int Seconds = 10;
     for (auto _ : State) {
-        TSimHidAccess hid;
-        auto dongle = std::make_shared<TVirtualDongle>();
-        dongle->SetAutoPump(false);
-        dongle->SetSampleRate(Rate);
-        hid.Plug(dongle);
-        TKelvraDevList list(hid);
-        list.Activate();
-        QCoreApplication::processEvents();
-        TKelvraHidTool tool;
-        tool.SetKelvraDevList(&list);
-        quint64 received = 0, missed = 0;
-        auto counted =
-            tool.OnStreaming.Subscribe([&](quint16, quint8, const quint8*) { ++received; });
-        auto gaps = tool.OnStreamingDataMissed.Subscribe([&](quint8) { ++missed; });
-        tool.SetICType(it649);
-        tool.SetupComms(ctUART_1WIRE, csFast);
-        tool.PowerOnDUT();
-        TKvrByteArray list20{};
-        if (tool.StartStreaming(20, list20) != 0) {
+        const std::optional<TStreamRun> run = ReceptionRun(int(State.range(0)), 10);
+        if (!run) {
             State.SkipWithError("streaming did not start");
             return;
         }
-
-        const TStreamRun run = PlayDongle(*dongle, Seconds, received);
-
-        State.counters["samples_sent"] = double(run.Sent);
-        State.counters["samples_lost"] = double(run.Lost);
-        State.counters["gaps_reported"] = double(missed);
-        State.counters["app_cpu_percent_of_one_core"] = run.AppCpuPercent;
-        State.counters["ui_thread_cpu_percent"] = run.UiCpuPercent;
+        State.counters["samples_sent"] = double(run->Sent);
+        State.counters["samples_lost"] = double(run->Lost);
+        State.counters["gaps_reported"] = double(run->Gaps);
+        State.counters["app_cpu_percent_of_one_core"] = run->AppCpuPercent;
+        State.counters["ui_thread_cpu_percent"] = run->UiCpuPercent;
     }
 }
 BENCHMARK(BM_EndToEnd)->Arg(8000)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);

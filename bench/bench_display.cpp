@@ -65,6 +65,8 @@ void BM_ValueLabels(benchmark::State& State) {
     Application app(100);
     TPXS733MainForm& f = *app.form;
     const int spread = int(State.range(0));
+    for (QLabel* label : {f.CS0Lbl, f.LTA0Lbl, f.DT0Lbl})
+        label->setEnabled(true); // live, as while a run streams
     int step = 0;
     for (auto _ : State) {
         step = (step + 37) % spread;

@@ -9,6 +9,7 @@
 #include "KvrLabelUnit.h"
 #include "KvrListBox.h"
 #include "MainLayout.h"
+#include "NumberLabel.h"
 #include "ScopeUnit.h"
 #include "SendCommandsUnit.h"
 #include "WindowPlacement.h"
@@ -50,12 +51,12 @@ QLabel* NamedLabel(const QString& Name, const QString& Text, QWidget* Parent) {
     return label;
 }
 
-// A label showing a live number at Place: plain text, so that a new value skips the rich-text
-// guess, of a fixed size, so that it asks its parent for no layout pass, and opaque, so that a
-// new value repaints the label alone and not every panel under it too.
+// A label showing a live number at Place: drawn without shaping its text, of a fixed size, so
+// that it asks its parent for no layout pass, and opaque, so that a new value repaints the
+// label alone and not every panel under it too.
 QLabel* ValueLabel(const QString& Name, QWidget* Parent, const QRect& Place) {
-    QLabel* label = NamedLabel(Name, "0", Parent);
-    label->setTextFormat(Qt::PlainText);
+    auto* label = new TNumberLabel("0", Parent);
+    label->setObjectName(Name);
     label->setAutoFillBackground(true);
     label->setGeometry(Place);
     label->setFixedSize(Place.size());

@@ -1,4 +1,5 @@
 #include "KvrLabelUnit.h"
+#include "NumberLabel.h"
 #include "ToolTipManager.h"
 
 #include <QComboBox>
@@ -37,7 +38,62 @@ class TestAngledLabelAndBalloons : public QObject {
         }
     };
 
+    // The label drawn into an image at a device pixel ratio, over white.
+    static QImage Drawn(QLabel& Label, qreal Ratio) {
+        QImage image((QSizeF(Label.size()) * Ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(Ratio);
+        image.fill(Qt::white);
+        Label.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    }
+
 private slots:
+    void numberLabelLooksAsALabelDoes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<int>("pointSize");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<qreal>("ratio");
+        const int left = int(Qt::AlignLeft | Qt::AlignVCenter);
+        QTest::newRow("count") << "1023" << left << 9 << true << 1.0;
+        QTest::newRow("negative delta") << "-57" << left << 9 << true << 1.0;
+        QTest::newRow("every character") << "+0123456789.-" << left << 9 << true << 1.0;
+        QTest::newRow("right aligned")
+            << "65535" << int(Qt::AlignRight | Qt::AlignVCenter) << 9 << true << 1.0;
+        QTest::newRow("centred, at the top")
+            << "-1" << int(Qt::AlignHCenter | Qt::AlignTop) << 11 << true << 1.0;
+        QTest::newRow("at the bottom")
+            << "7" << int(Qt::AlignLeft | Qt::AlignBottom) << 8 << true << 1.0;
+        QTest::newRow("scaled by 1.25") << "-600" << left << 9 << true << 1.25;
+        QTest::newRow("scaled by 2") << "1600" << left << 9 << true << 2.0;
+        QTest::newRow("other text") << "n/a" << left << 9 << true << 1.0;
+        QTest::newRow("disabled") << "1023" << left << 9 << false << 1.0;
+        QTest::newRow("empty") << "" << left << 9 << true << 1.0;
+    }
+    void numberLabelLooksAsALabelDoes() {
+        QFETCH(QString, text);
+        QFETCH(int, alignment);
+        QFETCH(int, pointSize);
+        QFETCH(bool, enabled);
+        QFETCH(qreal, ratio);
+        QLabel plain;
+        TNumberLabel number;
+        for (QLabel* label : {&plain, static_cast<QLabel*>(&number)}) {
+            label->setTextFormat(Qt::PlainText);
+            label->setFont(QFont("DejaVu Sans", pointSize));
+            label->setAlignment(Qt::Alignment(alignment));
+            label->setText(text);
+            label->setEnabled(enabled);
+            label->resize(70, 23);
+        }
+        const QImage expected = Drawn(plain, ratio);
+        QCOMPARE(Drawn(number, ratio), expected);
+        // A new font is looked up anew.
+        plain.setFont(QFont("DejaVu Sans", pointSize + 3));
+        number.setFont(QFont("DejaVu Sans", pointSize + 3));
+        QCOMPARE(Drawn(number, ratio), Drawn(plain, ratio));
+    }
+
     void angledCaptionRunsUpFromTheBottomLeftCorner() {
         QWidget background;
         background.setAutoFillBackground(true);

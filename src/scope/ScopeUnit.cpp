@@ -100,7 +100,7 @@ TScopeForm::TScopeForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
     auto* chart = new QVBoxLayout;
     chart->setSpacing(0);
     chart->addWidget(ScopeGraph, 1);
-    chart->addWidget(ReadingsLabel);
+    chart->addWidget(ReadingsStrip);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -349,20 +349,25 @@ void TScopeForm::CreateChart() {
     CoordinatesLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     CoordinatesLabel->hide();
 
-    // Its height follows its lines only, so that a new text does not resize the chart.
-    ReadingsLabel = new QLabel(this);
+    // The strip's height follows the lines only, so that a new text does not resize the chart.
+    // The label stands in the strip without a layout: a new text, at every refresh, then asks
+    // the strip alone and not the whole window to lay out again.
+    ReadingsStrip = new QWidget(this);
+    ReadingsStrip->setObjectName("ReadingsStrip");
+    ReadingsStrip->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    ReadingsStrip->installEventFilter(this);
+    ReadingsStrip->hide();
+    ReadingsLabel = new QLabel(ReadingsStrip);
     ReadingsLabel->setObjectName("ReadingsLabel");
     ReadingsLabel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // Selectable text is laid out as a document at every paint; the figures change at every
     // refresh, so the label becomes selectable only while the pointer is over it.
     ReadingsLabel->installEventFilter(this);
-    ReadingsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     ReadingsLabel->setContentsMargins(6, 2, 6, 2);
     ReadingsLabel->setAutoFillBackground(true);
     QPalette white = ReadingsLabel->palette();
     white.setColor(QPalette::Window, Qt::white);
     ReadingsLabel->setPalette(white);
-    ReadingsLabel->hide();
 }
 
 void TScopeForm::CreateSettingsPanel() {
@@ -646,9 +651,9 @@ void TScopeForm::UpdateReadings() {
     if (text == ReadingsLabel->text()) return;
     ReadingsLabel->setText(text);
     const QMargins margins = ReadingsLabel->contentsMargins();
-    ReadingsLabel->setFixedHeight(int(lines.size()) * ReadingsLabel->fontMetrics().lineSpacing() +
+    ReadingsStrip->setFixedHeight(int(lines.size()) * ReadingsLabel->fontMetrics().lineSpacing() +
                                   margins.top() + margins.bottom() + 2);
-    ReadingsLabel->setVisible(!lines.isEmpty());
+    ReadingsStrip->setVisible(!lines.isEmpty());
 }
 
 void TScopeForm::SetCursor(int Index, std::optional<int> X) {
@@ -1069,6 +1074,8 @@ bool TScopeForm::eventFilter(QObject* Watched, QEvent* Event) {
         PickColour();
         return true;
     }
+    if (Watched == ReadingsStrip && Event->type() == QEvent::Resize)
+        ReadingsLabel->setGeometry(ReadingsStrip->rect());
     if (Watched == ReadingsLabel) {
         if (Event->type() == QEvent::Enter)
             ReadingsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);

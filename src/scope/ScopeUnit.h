@@ -123,6 +123,7 @@ public:
     QCheckBox* StatisticsCheck;
     // The statistics of the shown traces over the visible samples, and the cursors' readings.
     QLabel* ReadingsLabel;
+    QWidget* ReadingsStrip; // holds ReadingsLabel, under the chart
     QCheckBox* XCoordCheck;
     QCheckBox* YCoordCheck;
     QLabel* CoordinatesLabel;

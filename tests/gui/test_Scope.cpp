@@ -429,6 +429,25 @@ private slots:
         QCOMPARE(readings(),
                  QString("CH1 Count  n 600  min 1000  max 1009  p-p 9  mean 1004.5  sd 2.87\n"
                          "CH1 LTA  n 600  min 990  max 990  p-p 0  mean 990.0  sd 0.00"));
+        // New figures in as many lines lay out the strip that holds them, not the window: the
+        // figures change at every refresh.
+        struct TLayoutRequests : QObject {
+            int Count = 0;
+            bool eventFilter(QObject*, QEvent* Event) override {
+                Count += Event->type() == QEvent::LayoutRequest;
+                return false;
+            }
+        } layouts;
+        QCoreApplication::processEvents();
+        s.form.installEventFilter(&layouts);
+        chart.xAxis->setRange(100, 603);
+        QVERIFY(readings().startsWith("CH1 Count  n 504"));
+        QCoreApplication::processEvents();
+        QCOMPARE(layouts.Count, 0);
+        s.form.removeEventFilter(&layouts);
+        QCOMPARE(s.form.ReadingsLabel->geometry(), s.form.ReadingsStrip->rect());
+        QCOMPARE(s.form.ReadingsStrip->width(), chart.width());
+        chart.xAxis->setRange(100, 700);
         // The figures can be selected while the pointer is over them.
         QLabel& label = *s.form.ReadingsLabel;
         QEvent enter(QEvent::Enter), leave(QEvent::Leave);
@@ -481,7 +500,7 @@ private slots:
         chart.xAxis->setRange(100, 700);
         QTest::keyClick(&s.form, Qt::Key_Delete);
         QCOMPARE(readings(), QString());
-        QVERIFY(s.form.ReadingsLabel->isHidden());
+        QVERIFY(s.form.ReadingsStrip->isHidden());
 
         // The coordinate label also names the nearest point.
         s.form.YCoordCheck->setChecked(true);

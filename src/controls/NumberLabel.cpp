@@ -39,8 +39,8 @@ void TNumberLabel::LookUpGlyphs() {
 // Draws the text where a label would, as one run of glyphs; false when it cannot.
 bool TNumberLabel::PaintNumber() {
     const QString shown = text();
-    if (shown.isEmpty() || !isEnabled() || frameShape() != QFrame::NoFrame || wordWrap() ||
-        textFormat() != Qt::PlainText)
+    if (shown.isEmpty() || !isEnabled() || frameShape() != QFrame::NoFrame || indent() > 0 ||
+        wordWrap() || textFormat() != Qt::PlainText)
         return false;
     if (!FGlyphsValid) LookUpGlyphs();
     if (!FGlyphsValid) return false;

@@ -52,29 +52,30 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("alignment");
         QTest::addColumn<int>("pointSize");
-        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("state"); // live, disabled or indented
         QTest::addColumn<qreal>("ratio");
         const int left = int(Qt::AlignLeft | Qt::AlignVCenter);
-        QTest::newRow("count") << "1023" << left << 9 << true << 1.0;
-        QTest::newRow("negative delta") << "-57" << left << 9 << true << 1.0;
-        QTest::newRow("every character") << "+0123456789.-" << left << 9 << true << 1.0;
+        QTest::newRow("count") << "1023" << left << 9 << "live" << 1.0;
+        QTest::newRow("negative delta") << "-57" << left << 9 << "live" << 1.0;
+        QTest::newRow("every character") << "+0123456789.-" << left << 9 << "live" << 1.0;
         QTest::newRow("right aligned")
-            << "65535" << int(Qt::AlignRight | Qt::AlignVCenter) << 9 << true << 1.0;
+            << "65535" << int(Qt::AlignRight | Qt::AlignVCenter) << 9 << "live" << 1.0;
         QTest::newRow("centred, at the top")
-            << "-1" << int(Qt::AlignHCenter | Qt::AlignTop) << 11 << true << 1.0;
+            << "-1" << int(Qt::AlignHCenter | Qt::AlignTop) << 11 << "live" << 1.0;
         QTest::newRow("at the bottom")
-            << "7" << int(Qt::AlignLeft | Qt::AlignBottom) << 8 << true << 1.0;
-        QTest::newRow("scaled by 1.25") << "-600" << left << 9 << true << 1.25;
-        QTest::newRow("scaled by 2") << "1600" << left << 9 << true << 2.0;
-        QTest::newRow("other text") << "n/a" << left << 9 << true << 1.0;
-        QTest::newRow("disabled") << "1023" << left << 9 << false << 1.0;
-        QTest::newRow("empty") << "" << left << 9 << true << 1.0;
+            << "7" << int(Qt::AlignLeft | Qt::AlignBottom) << 8 << "live" << 1.0;
+        QTest::newRow("scaled by 1.25") << "-600" << left << 9 << "live" << 1.25;
+        QTest::newRow("scaled by 2") << "1600" << left << 9 << "live" << 2.0;
+        QTest::newRow("other text") << "n/a" << left << 9 << "live" << 1.0;
+        QTest::newRow("disabled") << "1023" << left << 9 << "disabled" << 1.0;
+        QTest::newRow("indented") << "1023" << left << 9 << "indented" << 1.0;
+        QTest::newRow("empty") << "" << left << 9 << "live" << 1.0;
     }
     void numberLabelLooksAsALabelDoes() {
         QFETCH(QString, text);
         QFETCH(int, alignment);
         QFETCH(int, pointSize);
-        QFETCH(bool, enabled);
+        QFETCH(QString, state);
         QFETCH(qreal, ratio);
         QLabel plain;
         TNumberLabel number;
@@ -83,7 +84,8 @@ private slots:
             label->setFont(QFont("DejaVu Sans", pointSize));
             label->setAlignment(Qt::Alignment(alignment));
             label->setText(text);
-            label->setEnabled(enabled);
+            label->setEnabled(state != "disabled");
+            label->setIndent(state == "indented" ? 5 : -1);
             label->resize(70, 23);
         }
         const QImage expected = Drawn(plain, ratio);
